@@ -1,0 +1,23 @@
+#pragma once
+// What the status code asks of the system: platform family, server windows, the clock.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vantrel {
+
+class ISystemProbes {
+ public:
+  virtual ~ISystemProbes() = default;
+  virtual bool IsWindowsNT() = 0;
+  // A top-level window of this class exists (any title).
+  virtual bool WindowClassExists(const std::wstring& windowClass) = 0;
+  // Posts WM_CLOSE to the first top-level window of this class; false when there is none.
+  virtual bool PostCloseToWindowClass(const std::wstring& windowClass) = 0;
+  virtual std::uint32_t TickCount() = 0;
+  virtual void Sleep(unsigned milliseconds) = 0;
+};
+
+std::unique_ptr<ISystemProbes> CreateSystemProbes();
+
+}  // namespace vantrel

@@ -1,0 +1,66 @@
+#pragma once
+// Service control: a thin layer over the local service control manager. Every operation opens
+// and closes its own handles; nothing survives between calls.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+// dwCurrentState of SERVICE_STATUS, plus 8 when unreadable or a request was refused.
+using ServiceState = std::uint8_t;
+constexpr ServiceState ServiceStopped = 1;
+constexpr ServiceState ServiceStartPending = 2;
+constexpr ServiceState ServiceStopPending = 3;
+constexpr ServiceState ServiceRunning = 4;
+constexpr ServiceState ServiceStateUnknown = 8;
+
+struct TServiceListItem {
+  std::wstring ServiceName;  // key name, used to start and stop
+  std::wstring DisplayName;  // shown to the user
+};
+
+class TServiceList {
+ public:
+  TServiceListItem& AddService(std::wstring serviceName, std::wstring displayName);
+  std::size_t Count() const { return items_.size(); }
+  const TServiceListItem& operator[](std::size_t i) const { return items_[i]; }
+  void Clear() { items_.clear(); }
+  // Display names in list order joined by ", "; empty for an empty list.
+  std::wstring DisplayNames() const;
+
+ private:
+  std::vector<TServiceListItem> items_;
+};
+
+struct ServiceSetup {
+  std::wstring DisplayName;
+  bool Enabled = false;
+  bool Automatic = false;
+  bool Running = false;
+};
+
+// Windows start type <-> (enabled, automatic).
+void StartTypeToFlags(std::uint32_t startType, bool& enabled, bool& automatic);
+std::uint32_t FlagsToStartType(bool enabled, bool automatic);
+
+class IServiceControl {
+ public:
+  virtual ~IServiceControl() = default;
+  virtual std::wstring SystemDirectory() = 0;  // no trailing delimiter; empty on failure
+  virtual bool CanControlServices() = 0;
+  virtual ServiceState QueryServiceState(const std::wstring& name) = 0;
+  virtual ServiceState StartServiceAndWait(const std::wstring& name) = 0;
+  virtual ServiceState StopServiceAndWait(const std::wstring& name) = 0;
+  // Throws EOSError when an opened service's configuration or status cannot be read.
+  virtual ServiceSetup QueryServiceSetup(const std::wstring& name) = 0;
+  virtual bool SetServiceStartType(const std::wstring& name, bool enabled, bool automatic) = 0;
+  // Appends to list; false when the service could not be opened.
+  virtual bool ListDependentServices(const std::wstring& name, bool active, TServiceList& list) = 0;
+};
+
+// The real service control manager (Windows only).
+std::unique_ptr<IServiceControl> CreateServiceControl();
+
+}  // namespace vantrel
