@@ -1,0 +1,31 @@
+#pragma once
+// Small helpers that create the standard controls with the window's font.
+#include <windows.h>
+
+#include <string>
+
+namespace vantrel::ui {
+
+struct Rect {
+  int x, y, w, h;
+};
+
+HWND Label(HWND parent, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle = 0);
+HWND Button(HWND parent, int id, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle = 0);
+HWND CheckBox(HWND parent, int id, const std::wstring& text, Rect r, HFONT font);
+HWND Edit(HWND parent, int id, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle = 0);
+// An edit with an up-down buddy and no range limits.
+HWND SpinEdit(HWND parent, int id, int value, Rect r, HFONT font);
+HWND Panel(HWND parent, const std::wstring& text, Rect r, HFONT font);  // sunken, read-only
+HWND ListBox(HWND parent, int id, Rect r, HFONT font);
+HWND ReportListView(HWND parent, int id, Rect r, HFONT font, DWORD extraExStyle = 0);
+void AddListViewColumn(HWND listView, int index, const std::wstring& caption, int width);
+
+std::wstring GetText(HWND control);
+void SetText(HWND control, const std::wstring& text);
+bool IsChecked(HWND checkBox);
+void Enable(HWND control, bool enabled);
+bool IsEnabled(HWND control);
+void Show(HWND control, bool visible);
+
+}  // namespace vantrel::ui

@@ -1,0 +1,36 @@
+#include "server/Probes.h"
+
+#include <windows.h>
+
+namespace vantrel {
+namespace {
+
+class Win32Probes final : public ISystemProbes {
+ public:
+  bool IsWindowsNT() override {
+    OSVERSIONINFOW info{sizeof(info)};
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExW(&info)) return true;
+#pragma GCC diagnostic pop
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  }
+  bool WindowClassExists(const std::wstring& windowClass) override {
+    return !windowClass.empty() && FindWindowW(windowClass.c_str(), nullptr) != nullptr;
+  }
+  bool PostCloseToWindowClass(const std::wstring& windowClass) override {
+    if (windowClass.empty()) return false;
+    HWND window = FindWindowW(windowClass.c_str(), nullptr);
+    if (!window) return false;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return true;
+  }
+  std::uint32_t TickCount() override { return GetTickCount(); }
+  void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
+};
+
+}  // namespace
+
+std::unique_ptr<ISystemProbes> CreateSystemProbes() { return std::make_unique<Win32Probes>(); }
+
+}  // namespace vantrel

@@ -1,0 +1,14 @@
+#pragma once
+// Paths and files of the Win32 layer.
+#include <string>
+
+namespace vantrel {
+
+std::wstring ProgramFilePath();  // this executable
+std::wstring ProgramFolder();    // its folder, without a trailing delimiter
+std::wstring IncludeTrailingDelimiter(const std::wstring& path);
+std::wstring ExcludeTrailingDelimiter(const std::wstring& path);
+bool FileExists(const std::wstring& path);       // a file, not a directory
+bool DirectoryExists(const std::wstring& path);
+
+}  // namespace vantrel

@@ -1,0 +1,121 @@
+#include "shell/TrayIcon.h"
+
+#include "shell/Application.h"
+
+namespace vantrel {
+namespace {
+
+constexpr wchar_t kTrayWindowClass[] = L"TTrayIconWindow";
+constexpr UINT kFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;  // 7
+
+}  // namespace
+
+TTrayIcon::TTrayIcon() {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSEXW wc{sizeof(wc)};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kTrayWindowClass;
+    RegisterClassExW(&wc);
+    registered = true;
+  }
+  window_ = CreateWindowExW(0, kTrayWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), this);
+  notify_ = [](DWORD message, const NOTIFYICONDATAW& data) {
+    return Shell_NotifyIconW(message, const_cast<NOTIFYICONDATAW*>(&data));
+  };
+}
+
+TTrayIcon::~TTrayIcon() {
+  if (active_) Notify(NIM_DELETE);
+  if (icon_) DestroyIcon(icon_);
+  if (window_) {
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+  }
+}
+
+NOTIFYICONDATAW TTrayIcon::BuildRecord() const {
+  NOTIFYICONDATAW data{};
+  // The version 5.0 layout without the GUID and balloon-icon fields.
+  data.cbSize = NOTIFYICONDATAW_V2_SIZE;
+  data.hWnd = window_;
+  data.uID = 0;
+  data.uFlags = kFlags;
+  data.uCallbackMessage = WM_TRAYICON_CALLBACK;
+  data.hIcon = icon_;
+  lstrcpynW(data.szTip, toolTip_.c_str(), ARRAYSIZE(data.szTip));
+  return data;
+}
+
+void TTrayIcon::Notify(DWORD message) {
+  if (message != NIM_DELETE) lastRecord_ = BuildRecord();
+  if (notify_) notify_(message, lastRecord_);
+}
+
+void TTrayIcon::SetActive(bool value) {
+  if (value == active_) return;
+  active_ = value;
+  if (active_) {
+    Notify(NIM_ADD);
+    if (toolTip_.empty()) PostMessageW(window_, WM_TRAYICON_RETIP, 0, 0);
+  } else {
+    Notify(NIM_DELETE);
+  }
+}
+
+void TTrayIcon::SetIcon(HICON icon) {
+  if (icon == icon_) return;
+  if (icon_) DestroyIcon(icon_);
+  icon_ = icon ? CopyIcon(icon) : nullptr;
+  if (active_) Notify(NIM_MODIFY);
+}
+
+void TTrayIcon::SetToolTip(const std::wstring& text) {
+  toolTip_ = text.substr(0, kMaxToolTip);
+  if (active_) Notify(NIM_MODIFY);
+}
+
+void TTrayIcon::ShowPopup() {
+  POINT pt;
+  GetCursorPos(&pt);
+  if (PopupMenu) {
+    HWND owner = PopupMenuOwner ? PopupMenuOwner : ApplicationHandle();
+    SetForegroundWindow(owner);
+    ProcessMessages();
+    TrackPopupMenuEx(PopupMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, owner, nullptr);
+    PostMessageW(owner, WM_NULL, 0, 0);
+  }
+  if (OnRightClick) OnRightClick(pt.x, pt.y);
+}
+
+LRESULT CALLBACK TTrayIcon::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE)
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+  auto* self = reinterpret_cast<TTrayIcon*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self && msg == WM_TRAYICON_RETIP) {
+    self->SetToolTip(self->toolTip_);
+    return 0;
+  }
+  if (self && msg == WM_TRAYICON_CALLBACK) {
+    switch (lp) {
+      case WM_LBUTTONUP:
+        if (self->OnClick) self->OnClick();
+        break;
+      case WM_LBUTTONDBLCLK:
+        if (self->OnDblClick) self->OnDblClick();
+        break;
+      case WM_RBUTTONUP:
+        self->ShowPopup();
+        break;
+      default:
+        break;
+    }
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace vantrel

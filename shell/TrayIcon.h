@@ -1,0 +1,54 @@
+#pragma once
+// One icon in the notification area: image, tooltip, clicks and a popup menu.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+
+namespace vantrel {
+
+inline constexpr UINT WM_TRAYICON_CALLBACK = WM_USER + 1;  // 1025: the shell's mouse messages
+inline constexpr UINT WM_TRAYICON_RETIP = WM_USER + 2;     // 1026: re-applies the tooltip
+inline constexpr std::size_t kMaxToolTip = 62;
+
+class TTrayIcon {
+ public:
+  // The shell call, replaceable so tests can see the records the shell would receive.
+  using NotifyFunction = std::function<BOOL(DWORD message, const NOTIFYICONDATAW& data)>;
+
+  TTrayIcon();
+  ~TTrayIcon();
+  TTrayIcon(const TTrayIcon&) = delete;
+  TTrayIcon& operator=(const TTrayIcon&) = delete;
+
+  bool Active() const { return active_; }
+  void SetActive(bool value);
+  HICON Icon() const { return icon_; }
+  void SetIcon(HICON icon);  // copies the image
+  const std::wstring& ToolTip() const { return toolTip_; }
+  void SetToolTip(const std::wstring& text);  // keeps the first 62 characters
+
+  std::function<void()> OnClick, OnDblClick;
+  std::function<void(int x, int y)> OnRightClick;
+  HMENU PopupMenu = nullptr;      // not owned
+  HWND PopupMenuOwner = nullptr;  // receives the menu's commands
+
+  HWND Handle() const { return window_; }
+  void SetNotifyFunction(NotifyFunction notify) { notify_ = std::move(notify); }
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  void Notify(DWORD message);
+  NOTIFYICONDATAW BuildRecord() const;
+  void ShowPopup();
+
+  HWND window_ = nullptr;
+  HICON icon_ = nullptr;  // owned copy
+  std::wstring toolTip_;
+  bool active_ = false;
+  NOTIFYICONDATAW lastRecord_{};
+  NotifyFunction notify_;
+};
+
+}  // namespace vantrel
