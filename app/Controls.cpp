@@ -18,8 +18,8 @@ HWND Create(const wchar_t* cls, HWND parent, int id, const std::wstring& text, D
 
 }  // namespace
 
-HWND Label(HWND parent, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle) {
-  return Create(L"STATIC", parent, -1, text, SS_LEFT | SS_NOPREFIX | extraStyle, 0, r, font);
+HWND Label(HWND parent, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle, int id) {
+  return Create(L"STATIC", parent, id, text, SS_LEFT | SS_NOPREFIX | extraStyle, 0, r, font);
 }
 
 HWND Button(HWND parent, int id, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle) {
@@ -47,8 +47,8 @@ HWND SpinEdit(HWND parent, int id, int value, Rect r, HFONT font) {
   return edit;
 }
 
-HWND Panel(HWND parent, const std::wstring& text, Rect r, HFONT font) {
-  return Create(L"STATIC", parent, -1, text, SS_LEFT | SS_NOPREFIX | SS_SUNKEN | SS_CENTERIMAGE |
+HWND Panel(HWND parent, const std::wstring& text, Rect r, HFONT font, int id) {
+  return Create(L"STATIC", parent, id, text, SS_LEFT | SS_NOPREFIX | SS_SUNKEN | SS_CENTERIMAGE |
                                                  SS_PATHELLIPSIS,
                 0, r, font);
 }

@@ -10,13 +10,14 @@ struct Rect {
   int x, y, w, h;
 };
 
-HWND Label(HWND parent, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle = 0);
+HWND Label(HWND parent, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle = 0,
+           int id = -1);
 HWND Button(HWND parent, int id, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle = 0);
 HWND CheckBox(HWND parent, int id, const std::wstring& text, Rect r, HFONT font);
 HWND Edit(HWND parent, int id, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle = 0);
 // An edit with an up-down buddy and no range limits.
 HWND SpinEdit(HWND parent, int id, int value, Rect r, HFONT font);
-HWND Panel(HWND parent, const std::wstring& text, Rect r, HFONT font);  // sunken, read-only
+HWND Panel(HWND parent, const std::wstring& text, Rect r, HFONT font, int id = -1);  // sunken
 HWND ListBox(HWND parent, int id, Rect r, HFONT font);
 HWND ReportListView(HWND parent, int id, Rect r, HFONT font, DWORD extraExStyle = 0);
 void AddListViewColumn(HWND listView, int index, const std::wstring& caption, int width);

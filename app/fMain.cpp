@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/Application.h"
+#include "app/ControlIds.h"
 #include "app/Controls.h"
 #include "resources/Texts.h"
 #include "resources/resource.h"
@@ -29,23 +30,7 @@ constexpr COLORREF kNavy = RGB(0, 0, 128);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kMaroon = RGB(128, 0, 0);
 
-enum ControlId : int {
-  idPageControl = 100,
-  idOk = 101,
-  idCancel = IDCANCEL,
-  idApply = 103,
-  idAutostart = 110, idService, idGuardian, idStartStop,
-  idChangeRoot = 120, idShowTrayIcon,
-  idAliasList = 130, idAddAlias, idEditAlias, idDeleteAlias,
-  idToolList = 140, idAddTools, idDeleteTools, idEditTools, idLaunchTool,
-  idZibidi = 150, idZibidiPort, idDefPath,
-  idIPs = 160, idSocketPort, idSocketServer, idProcesses, idStatusBar,
-  // Menu items
-  idMenuOpenCPA = 200, idMenuStartServer, idMenuStopServer, idMenuAliasManager,
-  idMenuConfigTools, idMenuCloseCPA,
-  idMenuAddAlias = 210, idMenuEditAlias, idMenuDeleteAlias,
-  idMenuAddTools = 220, idMenuEditTools, idMenuDeleteTools, idMenuLaunchTools,
-};
+
 
 const wchar_t* const kInstallKey = L"\\Software\\Quelmark\\Vantrel";
 
@@ -173,12 +158,12 @@ HWND TfrmMain::CreatePage(PageId id, const std::wstring& caption) {
 void TfrmMain::CreateStartupPage() {
   using namespace ui;
   HWND p = CreatePage(tabStartup, txt::TabStartup);
-  lblFBVersion = Label(p, L"", {8, 6, 390, 14}, boldFont_);
+  lblFBVersion = Label(p, L"", {8, 6, 390, 14}, boldFont_, 0, idFBVersion);
   lblGuardianTitle = Label(p, txt::GuardianTitle, {8, 26, 120, 14}, font_);
-  lblGuardianState = Label(p, L"", {130, 26, 200, 14}, boldFont_);
+  lblGuardianState = Label(p, L"", {130, 26, 200, 14}, boldFont_, 0, idGuardianState);
   lblServerTitle = Label(p, txt::ServerTitle, {8, 44, 120, 14}, font_);
-  lblServerState = Label(p, L"", {130, 44, 200, 14}, boldFont_);
-  lblDependentServices = Label(p, L"", {8, 62, 300, 14}, font_);
+  lblServerState = Label(p, L"", {130, 44, 200, 14}, boldFont_, 0, idServerState);
+  lblDependentServices = Label(p, L"", {8, 62, 300, 14}, font_, 0, idDependentServices);
   cbxAutostart = CheckBox(p, idAutostart, txt::Autostart, {8, 82, 300, 17}, font_);
   cbxService = CheckBox(p, idService, txt::AsService, {8, 101, 300, 17}, font_);
   cbxGuardian = CheckBox(p, idGuardian, txt::UseGuardian, {8, 120, 300, 17}, font_);
@@ -189,7 +174,7 @@ void TfrmMain::CreateEnhancedPage() {
   using namespace ui;
   HWND p = CreatePage(tabEnhanced, txt::TabEnhanced);
   lblRootDir = Label(p, txt::RootDirLabel, {8, 12, 80, 14}, font_);
-  pnlRootDir = Panel(p, L"", {8, 28, 300, 21}, font_);
+  pnlRootDir = Panel(p, L"", {8, 28, 300, 21}, font_, idRootDir);
   btnChangeRoot = Button(p, idChangeRoot, txt::ChangeRoot, {316, 26, 80, 25}, font_);
   cbxShowTrayIcon = CheckBox(p, idShowTrayIcon, txt::ShowTrayIcon, {8, 70, 390, 17}, font_);
 }
@@ -221,7 +206,7 @@ void TfrmMain::CreateToolsPage() {
 void TfrmMain::CreateAboutPage() {
   using namespace ui;
   HWND p = CreatePage(tabAbout, txt::TabAbout);
-  lblTitle = Label(p, L"", {8, 8, 390, 14}, boldFont_);
+  lblTitle = Label(p, L"", {8, 8, 390, 14}, boldFont_, 0, idTitle);
 }
 
 void TfrmMain::CreateNrvPage() {
@@ -231,7 +216,7 @@ void TfrmMain::CreateNrvPage() {
   SendMessageW(CHK_Zibidi, BM_SETCHECK, BST_CHECKED, 0);
   Label(p, txt::TunnelPort, {8, 38, 220, 14}, font_);
   ZiBiDi_Portu = SpinEdit(p, idZibidiPort, 0, {232, 35, 80, 21}, font_);
-  PAN_Def_Path = Panel(p, L"", {8, 70, 300, 21}, font_);
+  PAN_Def_Path = Panel(p, L"", {8, 70, 300, 21}, font_, idDefPathPanel);
   BTN_Def_Path = Button(p, idDefPath, txt::ChangeRoot, {316, 68, 80, 25}, font_);
 }
 

@@ -28,6 +28,7 @@ bool ParameterHasSwitch(const std::wstring& parameter, const wchar_t* lowerCaseS
 
 void CheckPreviousInstance(const std::wstring& windowTitle, const std::wstring& mutexName,
                            const std::wstring& firstParameter, const InstanceMessages& messages) {
+  if (instanceMutex) return;  // this process checked already and is the one instance
   instanceMutex = CreateMutexW(nullptr, TRUE, mutexName.c_str());
   if (GetLastError() != ERROR_ALREADY_EXISTS) return;
 

@@ -1,0 +1,202 @@
+#include "tests/e2e/Harness.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <stdexcept>
+
+namespace e2e {
+namespace {
+
+std::wstring Folder(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/")); }
+
+std::wstring TempRoot() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"vantrel-e2e";
+}
+
+void DeleteTree(const std::wstring& path) {
+  std::wstring from = path + L'\0' + L'\0';
+  SHFILEOPSTRUCTW op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  SHFileOperationW(&op);
+}
+
+struct BoxSearch {
+  DWORD pid;
+  HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<BoxSearch*>(lp);
+  wchar_t cls[64], title[64];
+  GetClassNameW(hwnd, cls, 64);
+  GetWindowTextW(hwnd, title, 64);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == search->pid && wcscmp(cls, L"#32770") == 0 && wcscmp(title, L"Vantrel") == 0 &&
+      IsWindowVisible(hwnd)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct ControlSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK FindById(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<ControlSearch*>(lp);
+  if (GetDlgCtrlID(hwnd) == search->id) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::wstring BinDir() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return Folder(path);
+}
+
+std::wstring LayInstallation(const std::wstring& name, Kind kind) {
+  std::wstring root = TempRoot() + L"\\" + name;
+  DeleteTree(root);
+  SHCreateDirectoryExW(nullptr, (root + L"\\bin").c_str(), nullptr);
+  const std::wstring server = kind == Kind::Firebird ? L"fbserver.exe" : L"ibserver.exe";
+  const std::wstring guardian = kind == Kind::Firebird ? L"fbguard.exe" : L"ibguard.exe";
+  for (const auto& file : {server, guardian}) {
+    if (!CopyFileW((BinDir() + L"\\" + file).c_str(), (root + L"\\bin\\" + file).c_str(), FALSE))
+      throw std::runtime_error("cannot copy a simulated program");
+  }
+  return root;
+}
+
+void RegisterRoot(Kind kind, const std::wstring& root) {
+  const wchar_t* key = kind == Kind::Firebird
+                           ? L"Software\\Firebird Project\\Firebird Server\\Instances"
+                           : L"Software\\Borland\\InterBase\\CurrentVersion";
+  const wchar_t* value = kind == Kind::Firebird ? L"DefaultInstance" : L"RootDirectory";
+  std::wstring data = root + L"\\";
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, value, REG_SZ, data.c_str(),
+                  static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+void ClearRegistrations() {
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Firebird Project\\Firebird Server\\Instances",
+                     L"DefaultInstance");
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Borland\\InterBase\\CurrentVersion",
+                     L"RootDirectory");
+}
+
+void ResetUserSettings() {
+  wchar_t profile[MAX_PATH];
+  if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, profile)))
+    DeleteFileW((std::wstring(profile) + L"\\.firebird\\vantrel.ini").c_str());
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+Vantrel::Vantrel(const std::wstring& arguments) {
+  std::wstring commandLine = L"\"" + BinDir() + L"\\vantrel.exe\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  STARTUPINFOW si{sizeof(si)};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      BinDir().c_str(), &si, &pi_))
+    throw std::runtime_error("cannot start vantrel.exe");
+  WaitForInputIdle(pi_.hProcess, 10000);
+}
+
+Vantrel::~Vantrel() {
+  if (Running()) {
+    TerminateProcess(pi_.hProcess, 99);
+    WaitForSingleObject(pi_.hProcess, 5000);
+  }
+  CloseHandle(pi_.hThread);
+  CloseHandle(pi_.hProcess);
+}
+
+bool Vantrel::WaitExit(DWORD timeoutMs, DWORD* exitCode) {
+  if (WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+  if (exitCode) GetExitCodeProcess(pi_.hProcess, exitCode);
+  return true;
+}
+
+bool Vantrel::Running() { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+
+HWND Vantrel::MainWindow() {
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, L"TfrmMain", nullptr)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == Pid()) return window;
+  }
+  return nullptr;
+}
+
+HWND Vantrel::WaitMainWindow(DWORD timeoutMs) {
+  HWND window = nullptr;
+  WaitFor([&] { return (window = MainWindow()) != nullptr; }, timeoutMs);
+  return window;
+}
+
+HWND Vantrel::WaitMessageBox(DWORD timeoutMs) {
+  BoxSearch search{Pid(), nullptr};
+  WaitFor([&] {
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  }, timeoutMs);
+  return search.found;
+}
+
+HWND FindControl(HWND window, int id) {
+  ControlSearch search{id, nullptr};
+  EnumChildWindows(window, FindById, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring Text(HWND window) {
+  wchar_t buffer[1024] = {};
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                      5000, nullptr);
+  return buffer;
+}
+
+std::wstring MessageBoxText(HWND box) {
+  HWND text = GetDlgItem(box, 0xFFFF);
+  return text ? Text(text) : std::wstring();
+}
+
+void PressButton(HWND dialog, int id) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::wstring FileVersionString(const std::wstring& path, const wchar_t* key) {
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+  if (!size) return {};
+  std::vector<BYTE> data(size);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return {};
+  wchar_t* value = nullptr;
+  UINT length = 0;
+  std::wstring query = std::wstring(L"\\StringFileInfo\\040904E4\\") + key;
+  if (!VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) return {};
+  return value;
+}
+
+}  // namespace e2e

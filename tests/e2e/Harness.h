@@ -1,0 +1,45 @@
+#pragma once
+// Drives vantrel.exe from outside: a simulated installation, the registry, the program's
+// windows and message boxes.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+std::wstring BinDir();  // where vantrel.exe and the simulated programs are built
+
+enum class Kind { Firebird, InterBase };
+
+// Lays bin\ with the simulated server and guardian of the kind into a fresh folder.
+std::wstring LayInstallation(const std::wstring& name, Kind kind);
+void RegisterRoot(Kind kind, const std::wstring& root);
+void ClearRegistrations();
+void ResetUserSettings();  // removes the per-user initialization file
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 15000);
+
+class Vantrel {
+ public:
+  explicit Vantrel(const std::wstring& arguments = L"");
+  ~Vantrel();  // ends the process if it still runs
+  DWORD Pid() const { return pi_.dwProcessId; }
+  bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
+  bool Running();
+  HWND MainWindow();                         // the TfrmMain window of this process, or null
+  HWND WaitMainWindow(DWORD timeoutMs = 15000);
+  HWND WaitMessageBox(DWORD timeoutMs = 15000);  // a #32770 box titled "Vantrel"
+
+ private:
+  PROCESS_INFORMATION pi_{};
+};
+
+HWND FindControl(HWND window, int id);
+std::wstring Text(HWND window);
+std::wstring MessageBoxText(HWND box);
+void PressButton(HWND dialog, int id);
+std::wstring FileVersionString(const std::wstring& path, const wchar_t* key);
+
+}  // namespace e2e

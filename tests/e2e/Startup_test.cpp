@@ -1,0 +1,146 @@
+// Start-up, single instance and installation discovery, seen from outside the program.
+#include <gtest/gtest.h>
+
+#include "app/ControlIds.h"
+#include "tests/e2e/Harness.h"
+
+using namespace e2e;
+using vantrel::ControlId;
+
+namespace {
+
+class Startup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearRegistrations();
+    ResetUserSettings();
+  }
+  void TearDown() override { ClearRegistrations(); }
+
+  std::wstring FirebirdRoot() {
+    std::wstring root = LayInstallation(L"fb", Kind::Firebird);
+    RegisterRoot(Kind::Firebird, root);
+    return root;
+  }
+
+  static std::wstring ControlText(HWND main, int id) { return Text(FindControl(main, id)); }
+};
+
+// Only the first failure is seen; pressing OK ends the program.
+void ExpectFatalMessage(const std::wstring& expected) {
+  Vantrel app;
+  HWND box = app.WaitMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), expected);
+  PressButton(box, IDOK);
+  DWORD code = 0;
+  ASSERT_TRUE(app.WaitExit(15000, &code));
+  EXPECT_EQ(code, 1u);  // the quit request posted by the failure
+}
+
+}  // namespace
+
+TEST_F(Startup, MissingRegistrationIsReportedAndEndsTheProgram) {
+  ExpectFatalMessage(L"Firebird kayıt girişi bulunamadı!\r\nFirebird kurulumunu kontrol edin!");
+}
+
+TEST_F(Startup, MissingRootDirectoryIsReportedAndEndsTheProgram) {
+  RegisterRoot(Kind::Firebird, L"C:\\no\\such\\root");
+  ExpectFatalMessage(L"Dosya yolu bulunamadı: C:\\no\\such\\root\\");
+}
+
+TEST_F(Startup, RootWithoutServerIsReportedAndEndsTheProgram) {
+  std::wstring root = LayInstallation(L"empty", Kind::Firebird);
+  DeleteFileW((root + L"\\bin\\fbserver.exe").c_str());
+  RegisterRoot(Kind::Firebird, root);
+  ExpectFatalMessage(L"Dosya bulunamadı:  ibserver.exe/fbserver.exe");
+}
+
+TEST_F(Startup, FirebirdRootShowsItsVersionAndOffersNoRootChange) {
+  std::wstring root = FirebirdRoot();
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }));
+  const std::wstring server = root + L"\\bin\\fbserver.exe";
+  EXPECT_EQ(ControlText(main, vantrel::idFBVersion),
+            FileVersionString(server, L"FileDescription") + L" " +
+                FileVersionString(server, L"FileVersion"));
+  EXPECT_EQ(ControlText(main, vantrel::idRootDir), root + L"\\");
+  EXPECT_FALSE(IsWindowEnabled(FindControl(main, vantrel::idChangeRoot)));
+  EXPECT_EQ(ControlText(main, vantrel::idServerState), L"Durduruldu");
+  EXPECT_EQ(ControlText(main, vantrel::idStartStop), L"Başlat");
+  EXPECT_EQ(Text(main), L"Vantrel");
+}
+
+TEST_F(Startup, InterBaseRootOffersRootChangeAndFirebirdRegistrationWins) {
+  std::wstring ib = LayInstallation(L"ib", Kind::InterBase);
+  RegisterRoot(Kind::InterBase, ib);
+  {
+    Vantrel app;
+    HWND main = app.WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(ControlText(main, vantrel::idRootDir), ib + L"\\");
+    EXPECT_TRUE(IsWindowEnabled(FindControl(main, vantrel::idChangeRoot)));
+    EXPECT_EQ(ControlText(main, vantrel::idFBVersion).rfind(L"InterBase", 0), 0u);
+  }
+  std::wstring fb = FirebirdRoot();
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(ControlText(main, vantrel::idRootDir), fb + L"\\");
+}
+
+TEST_F(Startup, SecondStartShowsTheFirstInstanceAndEndsWithZero) {
+  FirebirdRoot();
+  Vantrel first(L"-tray");
+  HWND main = first.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  Sleep(500);
+  EXPECT_FALSE(IsWindowVisible(main));
+
+  Vantrel second;
+  DWORD code = 99;
+  ASSERT_TRUE(second.WaitExit(15000, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }));
+  EXPECT_TRUE(first.Running());
+}
+
+TEST_F(Startup, ExitParameterEndsTheRunningInstance) {
+  FirebirdRoot();
+  Vantrel first;
+  ASSERT_NE(first.WaitMainWindow(), nullptr);
+  Vantrel second(L"/Quiet-EXIT");
+  DWORD code = 99;
+  ASSERT_TRUE(second.WaitExit(15000, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(first.WaitExit(15000));
+}
+
+TEST_F(Startup, ExitWithNoInstanceStartsHiddenInTheTray) {
+  FirebirdRoot();
+  Vantrel app(L"-exit");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  Sleep(1500);
+  EXPECT_TRUE(app.Running());
+  EXPECT_FALSE(IsWindowVisible(main));
+  EXPECT_EQ(SendMessageW(FindControl(main, vantrel::idShowTrayIcon), BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+TEST_F(Startup, TrayParameterShowsOnlyTheIcon) {
+  FirebirdRoot();
+  Vantrel app(L"-tray");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  Sleep(1500);
+  EXPECT_FALSE(IsWindowVisible(main));
+  HWND trayWindow = nullptr;
+  while ((trayWindow = FindWindowExW(nullptr, trayWindow, L"TTrayIconWindow", nullptr))) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(trayWindow, &pid);
+    if (pid == app.Pid()) break;
+  }
+  EXPECT_NE(trayWindow, nullptr);
+}
