@@ -1,0 +1,113 @@
+#pragma once
+// Scripted stand-ins for the operating-system services the main window works through.
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/Platform.h"
+#include "shell/OsError.h"
+
+namespace fakes {
+
+using namespace vantrel;
+
+struct Services : IServiceControl {
+  std::map<std::wstring, ServiceState> states;
+  std::map<std::wstring, ServiceSetup> setups;
+  std::map<std::wstring, std::vector<TServiceListItem>> activeDependents, inactiveDependents;
+  std::set<std::wstring> refuseToStop;
+  bool canControl = true;
+  bool failSetup = false;
+  std::vector<std::wstring> calls;
+
+  std::wstring SystemDirectory() override { return L"C:\\windows\\system32"; }
+  bool CanControlServices() override { return canControl; }
+  ServiceState QueryServiceState(const std::wstring& n) override {
+    auto it = states.find(n);
+    return it == states.end() ? ServiceStateUnknown : it->second;
+  }
+  ServiceState StartServiceAndWait(const std::wstring& n) override {
+    calls.push_back(L"start " + n);
+    return states[n] = ServiceRunning;
+  }
+  ServiceState StopServiceAndWait(const std::wstring& n) override {
+    calls.push_back(L"stop " + n);
+    if (refuseToStop.count(n)) return ServiceRunning;
+    states[n] = ServiceStopped;
+    for (auto& [server, list] : activeDependents)
+      std::erase_if(list, [&](const TServiceListItem& i) { return i.ServiceName == n; });
+    return ServiceStopped;
+  }
+  ServiceSetup QueryServiceSetup(const std::wstring& n) override {
+    if (failSetup) throw EOSError(5, L"Access is denied.");
+    auto it = setups.find(n);
+    ServiceSetup s = it == setups.end() ? ServiceSetup{} : it->second;
+    s.Running = QueryServiceState(n) == ServiceRunning;
+    return s;
+  }
+  bool SetServiceStartType(const std::wstring& n, bool enabled, bool automatic) override {
+    setups[n].Enabled = enabled;
+    setups[n].Automatic = enabled && automatic;
+    return true;
+  }
+  bool ListDependentServices(const std::wstring& n, bool active, TServiceList& list) override {
+    auto& source = active ? activeDependents : inactiveDependents;
+    auto it = source.find(n);
+    if (it == source.end()) return false;
+    for (auto& item : it->second) list.AddService(item.ServiceName, item.DisplayName);
+    return true;
+  }
+};
+
+struct Probes : ISystemProbes {
+  bool nt = true;
+  std::set<std::wstring> windows;
+  std::uint32_t tick = 0xFFFFF000u;  // close to the wrap of the tick counter
+  std::vector<std::wstring> closed;
+  bool IsWindowsNT() override { return nt; }
+  bool WindowClassExists(const std::wstring& c) override { return windows.count(c) != 0; }
+  bool PostCloseToWindowClass(const std::wstring& c) override {
+    if (!windows.count(c)) return false;
+    closed.push_back(c);
+    windows.erase(c);
+    return true;
+  }
+  std::uint32_t TickCount() override { return tick; }
+  void Sleep(unsigned ms) override { tick += ms; }
+};
+
+struct Dialogs : IDialogs {
+  std::vector<std::wstring> errors, questions, infos;
+  int answer = AnswerYes;
+  void ShowError(const std::wstring& t) override { errors.push_back(t); }
+  int AskConfirmation(const std::wstring& t) override {
+    questions.push_back(t);
+    return answer;
+  }
+  void ShowInformation(const std::wstring& t) override { infos.push_back(t); }
+  bool BrowseForFolder(const std::wstring&, const std::wstring&, const std::wstring&,
+                       std::wstring&) override {
+    return false;
+  }
+  bool OpenFile(const FileDialogOptions&, std::wstring&) override { return false; }
+};
+
+struct Launcher : IProgramLauncher {
+  std::vector<std::wstring> opened;
+  std::uint32_t failWith = 0;
+  std::function<void()> onOpen;
+  std::int64_t RunAndWait(const std::wstring&, unsigned short) override { return 0; }
+  bool ShellOpen(const std::wstring& file, const std::wstring& params, const std::wstring& dir,
+                 int, std::uint32_t& error) override {
+    opened.push_back(file + L" " + params + L" @" + dir);
+    if (failWith) {
+      error = failWith;
+      return false;
+    }
+    if (onOpen) onOpen();
+    return true;
+  }
+};
+
+}  // namespace fakes
