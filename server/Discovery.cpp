@@ -1,6 +1,4 @@
 // Installation discovery: finds the server installation and fills the start page.
-#include <cstdio>
-
 #include "app/Controls.h"
 #include "app/fMain.h"
 #include "resources/Texts.h"
@@ -74,8 +72,8 @@ void TfrmMain::DiscoverInstallation() {
   if (platform_.probes.IsWindowsNT()) {
     TServiceList dependents;
     if (platform_.services.ListDependentServices(ServerServiceName, true, dependents)) {
-      wchar_t text[128];
-      swprintf(text, 128, txt::DependentServicesFmt, static_cast<int>(dependents.Count()));
+      std::wstring text = txt::DependentServicesFmt;
+      text.replace(text.find(L"%d"), 2, std::to_wstring(dependents.Count()));
       ui::SetText(lblDependentServices, text);
       ui::Show(lblDependentServices, true);
     } else {
