@@ -1,0 +1,65 @@
+// The simulated guardian: it starts the server beside it, as an application or as a service.
+#include <windows.h>
+
+#include "tests/sim/SimHost.h"
+
+using namespace vantrel::sim;
+
+namespace {
+
+constexpr Kind kKind = SIM_KIND_FIREBIRD ? Kind::Firebird : Kind::InterBase;
+const KindNames& kNames = NamesOf(kKind);
+constexpr const wchar_t* kTitle = SIM_KIND_FIREBIRD ? L"Firebird Guardian" : L"InterBase Guardian";
+
+// The server beside this executable, with "-a" and the installation root as working directory.
+bool LaunchServerApplication() {
+  std::wstring server = WithTrailingDelimiter(OwnBinFolder()) + std::wstring(kNames.serverExe);
+  std::wstring commandLine = L"\"" + server + L"\" -a";
+  std::wstring root = OwnRootFolder();
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(server.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      root.c_str(), &startup, &process))
+    return false;
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  return true;
+}
+
+int RunApplication() {
+  InstanceClaim claim{std::wstring(kNames.guardianWindowClass)};
+  if (!claim.Held()) return kExitAlreadyRunning;
+  if (!LaunchServerApplication()) return kExitServerLaunchFailed;
+  HWND window = CreateClassWindow(std::wstring(kNames.guardianWindowClass), kTitle);
+  if (!window) return kExitWindowFailed;
+  // Closing the guardian leaves its server running; the control panel closes the server itself.
+  RunWindow(window);
+  return kExitOk;
+}
+
+DWORD Guard(ServiceContext& context) {
+  InstanceClaim claim{std::wstring(kNames.guardianWindowClass)};
+  if (!claim.Held()) return ERROR_SERVICE_ALREADY_RUNNING;
+  const std::wstring server(kNames.serverService);
+  if (!StartServiceAndWaitRunning(server, kServiceWaitMs)) return ERROR_SERVICE_DEPENDENCY_FAIL;
+  JoinInteractiveDesktop();
+  HWND window = CreateClassWindow(std::wstring(kNames.guardianWindowClass), kTitle);
+  if (!window) {
+    DWORD error = WindowFailure();
+    StopServiceAndWaitStopped(server, kServiceWaitMs);
+    return error;
+  }
+  context.ReportRunning();
+  RunWindow(window, context.StopEvent());
+  context.ReportStopping(kServiceWaitMs);
+  StopServiceAndWaitStopped(server, kServiceWaitMs);
+  return NO_ERROR;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (HasApplicationSwitch(argc, argv)) return RunApplication();
+  return RunAsService(std::wstring(kNames.guardianService), Guard) ? kExitOk : kExitNotAService;
+}

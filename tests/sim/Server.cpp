@@ -1,0 +1,39 @@
+// The simulated database server: "-a" runs it as an application, otherwise the service manager runs it.
+#include <windows.h>
+
+#include "tests/sim/SimHost.h"
+
+using namespace vantrel::sim;
+
+namespace {
+
+constexpr Kind kKind = SIM_KIND_FIREBIRD ? Kind::Firebird : Kind::InterBase;
+const KindNames& kNames = NamesOf(kKind);
+constexpr const wchar_t* kTitle = SIM_KIND_FIREBIRD ? L"Firebird Server" : L"InterBase Server";
+
+int RunApplication() {
+  InstanceClaim claim{std::wstring(kNames.serverWindowClass)};
+  if (!claim.Held()) return kExitAlreadyRunning;
+  HWND window = CreateClassWindow(std::wstring(kNames.serverWindowClass), kTitle);
+  if (!window) return kExitWindowFailed;
+  RunWindow(window);
+  return kExitOk;
+}
+
+DWORD Serve(ServiceContext& context) {
+  InstanceClaim claim{std::wstring(kNames.serverWindowClass)};
+  if (!claim.Held()) return ERROR_SERVICE_ALREADY_RUNNING;
+  JoinInteractiveDesktop();
+  HWND window = CreateClassWindow(std::wstring(kNames.serverWindowClass), kTitle);
+  if (!window) return WindowFailure();
+  context.ReportRunning();
+  RunWindow(window, context.StopEvent());
+  return NO_ERROR;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (HasApplicationSwitch(argc, argv)) return RunApplication();
+  return RunAsService(std::wstring(kNames.serverService), Serve) ? kExitOk : kExitNotAService;
+}
