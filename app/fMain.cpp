@@ -1,6 +1,7 @@
 #include "app/fMain.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 
@@ -266,13 +267,16 @@ void TfrmMain::CreateActions() {
   bind(acAliasManager, txt::AliasManager, [this] { acAliasManagerExecute(); }, {},
        idMenuAliasManager);
   bind(acConfigTools, txt::ConfigTools, [this] { acConfigToolsExecute(); }, {}, idMenuConfigTools);
-  bind(acAddAlias, txt::AddAlias, [] {}, {btnAddAlias}, idMenuAddAlias);
-  bind(acEditAlias, txt::EditAlias, [] {}, {btnEditAlias}, idMenuEditAlias);
-  bind(acDeleteAlias, txt::DeleteAlias, [] {}, {btnDeleteAlias}, idMenuDeleteAlias);
-  bind(acAddTools, txt::AddTool, [] {}, {btnAddTools}, idMenuAddTools);
-  bind(acEditTools, txt::EditTool, [] {}, {btnEditTools}, idMenuEditTools);
-  bind(acDeleteTools, txt::DeleteTool, [] {}, {btnDeleteTools}, idMenuDeleteTools);
-  bind(acLaunchTools, txt::LaunchTool, [] {}, {btnLaunchTool}, idMenuLaunchTools);
+  bind(acAddAlias, txt::AddAlias, [this] { acAddAliasExecute(); }, {btnAddAlias}, idMenuAddAlias);
+  bind(acEditAlias, txt::EditAlias, [this] { acEditAliasExecute(); }, {btnEditAlias}, idMenuEditAlias);
+  bind(acDeleteAlias, txt::DeleteAlias, [this] { acDeleteAliasExecute(); }, {btnDeleteAlias},
+       idMenuDeleteAlias);
+  bind(acAddTools, txt::AddTool, [this] { acAddToolsExecute(); }, {btnAddTools}, idMenuAddTools);
+  bind(acEditTools, txt::EditTool, [this] { acEditToolsExecute(); }, {btnEditTools}, idMenuEditTools);
+  bind(acDeleteTools, txt::DeleteTool, [this] { acDeleteToolsExecute(); }, {btnDeleteTools},
+       idMenuDeleteTools);
+  bind(acLaunchTools, txt::LaunchTool, [this] { acLaunchToolsExecute(); }, {btnLaunchTool},
+       idMenuLaunchTools);
   acAddAlias.key = VK_INSERT;
   acDeleteAlias.key = VK_DELETE;
   acDeleteAlias.modifiers = FCONTROL;
@@ -352,12 +356,17 @@ void TfrmMain::FormCreate() {
   acLaunchTools.key = VK_RETURN;
   acLaunchTools.modifiers = 0;
 
+  CreateAliasList();
   StoppedIcon = static_cast<HICON>(LoadImageW(instance_, L"ICO_002", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
   RunningIcon = static_cast<HICON>(LoadImageW(instance_, L"ICO_001", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
   if (ui::IsChecked(cbxShowTrayIcon)) showAtStart_ = false;
+  AddDefaultTool();
+  RebuildTrayToolsMenu();
 
   DiscoverInstallation();
   SocketErrors.clear();
+  FillIPList();
+  StartSocketServer();
 }
 
 void TfrmMain::ApplyStoredWindowPosition() {
@@ -507,7 +516,7 @@ bool TfrmMain::HandleShortcut(const MSG& msg) {
 void TfrmMain::ActionListUpdate() {
   const bool onAlias = activePage_ == tabAlias;
   const bool aliasSelected = ListView_GetNextItem(lvAlias, -1, LVNI_SELECTED) >= 0;
-  const bool aliasWritable = true;
+  const bool aliasWritable = !Aliases.ReadOnly();
   acAddAlias.enabled = onAlias && aliasWritable;
   acEditAlias.enabled = acDeleteAlias.enabled = onAlias && aliasSelected && aliasWritable;
 
@@ -647,7 +656,19 @@ LRESULT TfrmMain::HandleColor(HDC dc, HWND control) {
 
 void TfrmMain::HandleCommand(int id, int code, HWND control) {
   if (control == nullptr) {  // menu item or accelerator
+    if (static_cast<UINT>(id) >= kFirstTrayToolId) {
+      TrayToolClick(static_cast<UINT>(id));
+      return;
+    }
     if (Action* a = ActionForMenu(static_cast<UINT>(id))) ExecuteAction(*a);
+    return;
+  }
+  if (code == EN_CHANGE && (id == idZibidiPort || id == idSocketPort)) {
+    AnyChangeToSettings();
+    return;
+  }
+  if (code == LBN_DBLCLK && id == idToolList) {
+    ExecuteAction(acLaunchTools);
     return;
   }
   if (code == BN_CLICKED) {
@@ -661,6 +682,9 @@ void TfrmMain::HandleCommand(int id, int code, HWND control) {
       case idCancel: btnCloseClick(); return;
       case idApply: ApplySettings(true); return;
       case idStartStop: btnStartStopClick(); return;
+      case idChangeRoot: btnChangeRootClick(); return;
+      case idSocketServer: btnSocketServerClick(); return;
+      case idDefPath: BTN_Def_PathClick(); return;
       default: break;
     }
     if (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) {
@@ -671,6 +695,10 @@ void TfrmMain::HandleCommand(int id, int code, HWND control) {
 }
 
 void TfrmMain::HandleNotify(const NMHDR& header) {
+  if (header.hwndFrom == lvAlias && header.code == NM_DBLCLK) {
+    lvAliasDblClick();
+    return;
+  }
   if (header.hwndFrom == pagMain && header.code == TCN_SELCHANGE) {
     TCITEMW item{};
     item.mask = TCIF_PARAM;
@@ -712,6 +740,20 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return HandleColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+    case WM_CONTEXTMENU: {
+      HWND target = reinterpret_cast<HWND>(wp);
+      POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+      HMENU menu = target == lvAlias ? pmAlias : target == lbxTools ? pmTools : nullptr;
+      if (!menu) break;
+      if (target == lbxTools) {
+        POINT client = pt;
+        ScreenToClient(lbxTools, &client);
+        lbxToolsMouseDown(client.x, client.y);
+      }
+      ActionListUpdate();
+      TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, hwnd_, nullptr);
+      return 0;
+    }
     case WM_TIMER:
       if (wp == kStatusTimer) TimerTimer();
       return 0;
@@ -738,6 +780,7 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         } catch (...) {
           ReportException();
         }
+        StopSocketServer();
         DestroyWindow(hwnd_);
       }
       return 0;

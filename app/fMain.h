@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Platform.h"
+#include "aliases/AliasList.h"
 #include "app/uSingleInst.h"
 #include "shell/TrayIcon.h"
 
@@ -71,6 +72,8 @@ class TfrmMain {
   void DiscoverInstallation();
   void RefreshServerState();
   void ApplySettings(bool withSender);
+  void ApplyServiceSettings();
+  void ApplyApplicationSettings();
   void ReadStartupSettings();
   void StartServer();
   void StartServerNT();
@@ -90,7 +93,41 @@ class TfrmMain {
   bool ServerServiceRunning();
   bool GuardianServiceRunning();
   bool CanAdminister();
+
+  // Alias file and alias page (aliases/).
+  void CreateAliasList();
   void LoadAliasFile();
+  void SaveAliasFile();
+  void RefreshAliasList();
+  void acAddAliasExecute();
+  void acEditAliasExecute();
+  void acDeleteAliasExecute();
+  void lvAliasDblClick();
+  void lvAliasResize();
+  TAliasList Aliases;  // the alias file in memory
+
+  // Tools page and launcher (tools/).
+  void AddDefaultTool();
+  void RebuildTrayToolsMenu();
+  void FillToolsList();
+  void LaunchTool(int index);
+  void TrayToolClick(UINT menuId);
+  void acAddToolsExecute();
+  void acEditToolsExecute();
+  void acDeleteToolsExecute();
+  void acLaunchToolsExecute();
+  void lbxToolsMouseDown(int x, int y);
+  static constexpr UINT kFirstTrayToolId = 1000;  // tool items of the tray menu
+
+  // Root directory change (server/RootChange.cpp).
+  void btnChangeRootClick();
+
+  // Command server pages (remote/).
+  void FillIPList();
+  bool StartSocketServer();
+  bool StopSocketServer();
+  void btnSocketServerClick();
+  void BTN_Def_PathClick();
 
   // What the discovery found.
   std::wstring RootDir, BinDir, ServerExePath, GuardianExePath, ServerWindowClass,
@@ -102,6 +139,7 @@ class TfrmMain {
   HICON RunningIcon = nullptr;
   HICON StoppedIcon = nullptr;
   std::unique_ptr<TTrayIcon> TrayIcon;
+  std::unique_ptr<IAliasSettings> AliasSettings;  // the four settings on this window's controls
   std::vector<std::wstring> SocketErrors;
   bool SocketServerRunning = false;
 

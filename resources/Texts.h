@@ -73,6 +73,8 @@ inline constexpr wchar_t StartDependentsFmt[] = L"Aşağıdaki bağımlı servis
 inline constexpr wchar_t StopDependentsFmt[] =
     L"Aşağıdaki bağımlı servislerin durdurulması gerekli. Şimdi durdur?\r\n%s";
 
+inline constexpr wchar_t StartServerNow[] = L"Firebird sunucusunu şimdi başlat?";
+
 // Installation discovery
 inline constexpr wchar_t NoRegistryEntry[] =
     L"Firebird kayıt girişi bulunamadı!\r\nFirebird kurulumunu kontrol edin!";

@@ -1,0 +1,15 @@
+#pragma once
+// Run entries and the guardian option in the registry.
+#include <string>
+
+namespace vantrel {
+
+// Writes (enabled) or deletes the Run value; the Run key is never created.
+void WriteRunEntry(const std::wstring& valueName, const std::wstring& path,
+                   const std::wstring& parameters, bool enabled, bool localMachine);
+// The program of the machine's "Firebird" Run value when that file exists, else empty.
+std::wstring ReadRunEntryProgram();
+// "GuardianOptions" under the InterBase key, only when that key exists.
+void WriteGuardianOptions(bool useGuardian);
+
+}  // namespace vantrel
