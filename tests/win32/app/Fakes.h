@@ -78,19 +78,36 @@ struct Probes : ISystemProbes {
 };
 
 struct Dialogs : IDialogs {
+  struct Browse {
+    std::wstring title, root, initialFolder;
+  };
   std::vector<std::wstring> errors, questions, infos;
+  std::vector<int> answers;  // scripted answers, used in order; then `answer`
   int answer = AnswerYes;
+  std::vector<Browse> browsed;
+  std::vector<FileDialogOptions> fileDialogs;
+  bool chooseFolder = false;  // BrowseForFolder returns folder when true
+  std::wstring folder;
+  bool chooseFile = false;
+  std::wstring file;
   void ShowError(const std::wstring& t) override { errors.push_back(t); }
   int AskConfirmation(const std::wstring& t) override {
     questions.push_back(t);
+    if (questions.size() <= answers.size()) return answers[questions.size() - 1];
     return answer;
   }
   void ShowInformation(const std::wstring& t) override { infos.push_back(t); }
-  bool BrowseForFolder(const std::wstring&, const std::wstring&, const std::wstring&,
-                       std::wstring&) override {
-    return false;
+  bool BrowseForFolder(const std::wstring& title, const std::wstring& root,
+                       const std::wstring& initialFolder, std::wstring& chosen) override {
+    browsed.push_back({title, root, initialFolder});
+    chosen = chooseFolder ? folder : std::wstring();
+    return chooseFolder;
   }
-  bool OpenFile(const FileDialogOptions&, std::wstring&) override { return false; }
+  bool OpenFile(const FileDialogOptions& options, std::wstring& chosen) override {
+    fileDialogs.push_back(options);
+    chosen = chooseFile ? file : std::wstring();
+    return chooseFile;
+  }
 };
 
 struct Launcher : IProgramLauncher {

@@ -1,0 +1,50 @@
+#include "shell/rules/TextRules.h"
+
+#include <gtest/gtest.h>
+
+using namespace vantrel;
+
+// Code page 1254 bytes of the Turkish letters, capital then small.
+namespace cp1254 {
+constexpr char G_BREVE[] = "\xD0", g_breve[] = "\xF0";
+constexpr char S_CEDIL[] = "\xDE", s_cedil[] = "\xFE";
+constexpr char I_DOT[] = "\xDD", i_dotless[] = "\xFD";
+constexpr char U_UML[] = "\xDC", u_uml[] = "\xFC";
+constexpr char O_UML[] = "\xD6", o_uml[] = "\xF6";
+constexpr char C_CEDIL[] = "\xC7", c_cedil[] = "\xE7";
+}  // namespace cp1254
+
+TEST(Cp1254Case, TurkishLettersMatchTheirCapitals) {
+  using namespace cp1254;
+  const std::string lower = std::string("firebird g") + u_uml + "nl" + u_uml + g_breve + u_uml + " " + s_cedil +
+                            o_uml + c_cedil + i_dotless;
+  const std::string upper = std::string("FIREBIRD G") + U_UML + "NL" + U_UML + G_BREVE + U_UML + " " + S_CEDIL +
+                            O_UML + C_CEDIL + I_DOT;
+  EXPECT_TRUE(SameTextCp1254(lower, upper));
+  EXPECT_TRUE(SameTextCp1254("\x9A\x9C\xFF", "\x8A\x8C\x9F"));
+}
+
+TEST(Cp1254Case, TheTwoIsStayApartAndSignsAreNoLetters) {
+  using namespace cp1254;
+  EXPECT_TRUE(SameTextCp1254("i", "I"));
+  EXPECT_FALSE(SameTextCp1254(i_dotless, "I"));
+  EXPECT_FALSE(SameTextCp1254("i", I_DOT));
+  EXPECT_FALSE(SameTextCp1254("\xF7", "\xD7"));  // division and multiplication sign
+  EXPECT_FALSE(SameTextCp1254("\xDF", "\xFF"));  // sharp s has no capital here
+  EXPECT_FALSE(SameTextCp1254("abc", "abcd"));
+  EXPECT_FALSE(SameTextCp1254("[", "{"));  // 0x20 apart, yet no letters
+}
+
+TEST(TextTrim, BlanksAndControlCharactersGoAtBothEndsOnly) {
+  EXPECT_EQ(Trim("\t \x01 a b\r\n\x1F "), "a b");
+  EXPECT_EQ(Trim("\xA0x\xA0"), "\xA0x\xA0");  // a no-break space is text in this code page
+  EXPECT_TRUE(IsBlank(" \t\r\n"));
+  EXPECT_FALSE(IsBlank(" . "));
+}
+
+TEST(PathDelimiter, AddedOnlyWhenMissing) {
+  const std::string folder = std::string("data") + kPathDelimiter;
+  EXPECT_EQ(IncludeTrailingPathDelimiter("data"), folder);
+  EXPECT_EQ(IncludeTrailingPathDelimiter(folder), folder);
+  EXPECT_EQ(IncludeTrailingPathDelimiter(""), std::string(1, kPathDelimiter));
+}
