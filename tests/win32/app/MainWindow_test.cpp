@@ -1,70 +1,10 @@
 // The main window in-process, with scripted services, probes and boxes.
-#include <windows.h>
-#include <shlobj.h>
-
-#include <gtest/gtest.h>
-
-#include <memory>
-
-#include "app/Application.h"
-#include "app/Controls.h"
-#include "app/fMain.h"
-#include "tests/win32/app/Fakes.h"
+#include "tests/win32/app/MainWindowFixture.h"
 
 using namespace vantrel;
 
-namespace {
+using namespace vantrel::testing_support;
 
-constexpr wchar_t kFirebirdKey[] = L"Software\\Firebird Project\\Firebird Server\\Instances";
-
-std::wstring MakeRoot(bool withGuardian) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring root = std::wstring(temp) + L"vantrel-app-test";
-  SHCreateDirectoryExW(nullptr, (root + L"\\bin").c_str(), nullptr);
-  for (const wchar_t* name : {L"fbserver.exe", L"fbguard.exe"}) {
-    std::wstring path = root + L"\\bin\\" + name;
-    DeleteFileW(path.c_str());
-    if (!withGuardian && std::wstring(name) == L"fbguard.exe") continue;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(f);
-  }
-  std::wstring value = root + L"\\";
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kFirebirdKey, L"DefaultInstance", REG_SZ, value.c_str(),
-                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  return root;
-}
-
-class MainWindow : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    static bool created = false;
-    if (!created) CreateApplicationWindow(GetModuleHandleW(nullptr));
-    created = true;
-  }
-
-  void Create(bool withGuardian = true) {
-    root = MakeRoot(withGuardian);
-    services.setups[L"FirebirdGuardianDefaultInstance"] = {L"Firebird Guardian", true, false, false};
-    services.activeDependents[L"FirebirdServerDefaultInstance"] = {};
-    services.inactiveDependents[L"FirebirdServerDefaultInstance"] = {};
-    form = std::make_unique<TfrmMain>(GetModuleHandleW(nullptr), platform, std::vector<std::wstring>{},
-                                      InstanceMessages{RegisterWindowMessageW(L"RestoreFromTray"),
-                                                       RegisterWindowMessageW(L"ExitVANTREL")});
-  }
-
-  std::wstring Text(HWND h) { return ui::GetText(h); }
-
-  fakes::Services services;
-  fakes::Probes probes;
-  fakes::Dialogs dialogs;
-  fakes::Launcher launcher;
-  Platform platform{services, probes, dialogs, launcher};
-  std::wstring root;
-  std::unique_ptr<TfrmMain> form;
-};
-
-}  // namespace
 
 TEST_F(MainWindow, StartUpFindsTheInstallationAndSwitchesTheTimerOn) {
   Create();

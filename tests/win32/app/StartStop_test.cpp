@@ -1,0 +1,118 @@
+// Starting and stopping the server through scripted services, windows and launches.
+#include "tests/win32/app/MainWindowFixture.h"
+
+using namespace vantrel;
+using namespace vantrel::testing_support;
+
+namespace {
+
+constexpr wchar_t kServer[] = L"FirebirdServerDefaultInstance";
+constexpr wchar_t kGuardian[] = L"FirebirdGuardianDefaultInstance";
+
+}  // namespace
+
+TEST_F(MainWindow, ApplicationModeLaunchesWithDashAAndWaitsForTheServerWindow) {
+  Create();
+  form->SetCheckBox(form->cbxService, false);
+  form->SetCheckBox(form->cbxGuardian, true);
+  launcher.onOpen = [&] { probes.windows.insert(L"FB_Server"); };
+  const std::uint32_t before = probes.tick;
+  form->StartServer();
+  ASSERT_EQ(launcher.opened.size(), 1u);
+  EXPECT_EQ(launcher.opened[0], form->GuardianExePath + L" -a @" + form->RootDir);
+  EXPECT_EQ(probes.tick - before, 100u);  // found after the first sleep
+
+  // Stopping closes the guardian first, then the server.
+  probes.windows.insert(L"FB_Guard");
+  probes.nt = false;
+  form->StopServer();
+  EXPECT_EQ(probes.closed, (std::vector<std::wstring>{L"FB_Guard", L"FB_Server"}));
+}
+
+TEST_F(MainWindow, FailedLaunchShowsTheSystemTextOnceAndDoesNotWait) {
+  Create();
+  form->SetCheckBox(form->cbxService, false);
+  launcher.failWith = ERROR_FILE_NOT_FOUND;
+  const std::uint32_t before = probes.tick;
+  form->StartServer();
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_EQ(dialogs.errors[0], SystemErrorText(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(probes.tick, before);
+}
+
+TEST_F(MainWindow, WindowThatNeverAppearsEndsTheWaitAfterTenSecondsAcrossTheTickWrap) {
+  Create();
+  form->SetCheckBox(form->cbxService, false);
+  const std::uint32_t before = probes.tick;  // the counter wraps during the wait
+  form->StartServer();
+  const std::uint32_t waited = probes.tick - before;
+  EXPECT_GT(waited, 10000u);
+  EXPECT_LE(waited, 10100u);
+}
+
+TEST_F(MainWindow, ServiceModeStartsTheGuardianServiceThenAsksForDependents) {
+  Create();
+  form->SetCheckBox(form->cbxService, true);
+  form->SetCheckBox(form->cbxGuardian, true);
+  services.inactiveDependents[kServer] = {{L"App1", L"Muhasebe"}, {L"App2", L"Stok"}};
+  form->StartServer();
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(dialogs.questions[0], L"Aşağıdaki bağımlı servisleri şimdi başlat?\r\nMuhasebe, Stok");
+  EXPECT_EQ(services.calls, (std::vector<std::wstring>{std::wstring(L"start ") + kGuardian,
+                                                       L"start App1", L"start App2"}));
+}
+
+TEST_F(MainWindow, DeclinedDependentsStopNothing) {
+  Create();
+  services.states[kServer] = ServiceRunning;
+  services.activeDependents[kServer] = {{L"App1", L"Muhasebe"}};
+  dialogs.answer = AnswerNo;
+  form->StopServer();
+  EXPECT_EQ(dialogs.questions.at(0),
+            L"Aşağıdaki bağımlı servislerin durdurulması gerekli. Şimdi durdur?\r\nMuhasebe");
+  EXPECT_TRUE(services.calls.empty());
+  EXPECT_EQ(services.states[kServer], ServiceRunning);
+}
+
+TEST_F(MainWindow, DependentsThatRefuseToStopBlockTheServerStop) {
+  Create();
+  services.states[kServer] = ServiceRunning;
+  services.activeDependents[kServer] = {{L"App1", L"Muhasebe"}};
+  services.refuseToStop = {L"App1"};
+  form->StopServer();
+  EXPECT_EQ(services.calls, (std::vector<std::wstring>{L"stop App1"}));
+  EXPECT_EQ(services.states[kServer], ServiceRunning);
+}
+
+TEST_F(MainWindow, NtStopStopsTheGuardianServiceThenTheServerService) {
+  Create();
+  services.states[kServer] = ServiceRunning;
+  services.states[kGuardian] = ServiceRunning;
+  form->StopServer();
+  EXPECT_EQ(services.calls, (std::vector<std::wstring>{std::wstring(L"stop ") + kGuardian,
+                                                       std::wstring(L"stop ") + kServer}));
+}
+
+TEST_F(MainWindow, OutsideNtStartAlwaysLaunchesAndStopAlwaysClosesWindows) {
+  Create();
+  probes.nt = false;
+  form->SetCheckBox(form->cbxService, true);
+  form->StartServer();
+  EXPECT_EQ(launcher.opened.size(), 1u);
+  EXPECT_TRUE(services.calls.empty());
+  services.states[kServer] = ServiceRunning;
+  probes.windows = {L"FB_Server"};
+  form->StopServer();
+  EXPECT_TRUE(services.calls.empty());
+  EXPECT_EQ(probes.closed, std::vector<std::wstring>{L"FB_Server"});
+}
+
+TEST_F(MainWindow, StartStopButtonLooksAtTheServerOnly) {
+  Create();
+  form->SetCheckBox(form->cbxService, false);
+  probes.windows = {L"FB_Guard"};  // caption reads "Durdur", yet the click starts
+  form->RefreshServerState();
+  EXPECT_EQ(Text(form->btnStartStop), L"Durdur");
+  form->btnStartStopClick();
+  EXPECT_EQ(launcher.opened.size(), 1u);
+}
