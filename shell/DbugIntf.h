@@ -10,4 +10,10 @@ void DebugTrace(const std::wstring& text);
 // the text, a 0 byte. The record's cbData is text length + 4.
 std::string DebugPayload(const std::string& ansiText, int messageKind);
 
+namespace detail {
+// For tests: viewer starts tried in this process, and forgetting an earlier failed start.
+int DebugViewerStartAttempts();
+void ResetDebugViewerStarts();
+}  // namespace detail
+
 }  // namespace vantrel

@@ -1,5 +1,6 @@
 // The real boxes and choosers, answered from a second thread as a user would answer them.
 #include <windows.h>
+#include <commctrl.h>
 #include <commdlg.h>
 #include <dlgs.h>
 
@@ -21,6 +22,7 @@ constexpr int MessageBoxTextId = 0xFFFF;
 constexpr int MessageBoxIconId = stc1;
 constexpr int BrowseTitleId = 0x3742;
 constexpr int BrowseStatusId = 0x3743;
+constexpr int BrowseTreeId = 0x3741;
 
 struct Search {
   DWORD processId;
@@ -156,8 +158,21 @@ TEST_F(DialogsTest, ShowErrorAndShowInformationHaveOneOkButtonAndTheirIcon) {
   }
 }
 
+std::wstring TopTreeItem(HWND dialog) {
+  HWND tree = GetDlgItem(dialog, BrowseTreeId);
+  auto top = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  wchar_t text[MAX_PATH] = {};
+  TVITEMW item{};
+  item.mask = TVIF_TEXT;
+  item.hItem = top;
+  item.pszText = text;
+  item.cchTextMax = MAX_PATH;
+  if (!top || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return {};
+  return text;
+}
+
 struct BrowseRun {
-  std::wstring title, status, chosen = L"stale";
+  std::wstring title, status, treeTop, chosen = L"stale";
   bool mainWindowEnabled = true;
   bool accepted = false;
 };
@@ -175,6 +190,7 @@ BrowseRun BrowseAndAccept(IDialogs& dialogs, HWND mainWindow, const std::wstring
         for (int i = 0; i < 100 && ItemText(dialog, BrowseStatusId).empty(); ++i) Sleep(50);
         run.title = ItemText(dialog, BrowseTitleId);
         run.status = ItemText(dialog, BrowseStatusId);
+        run.treeTop = TopTreeItem(dialog);
         run.mainWindowEnabled = IsWindowEnabled(mainWindow) != FALSE;
         Press(dialog, run.status.empty() ? IDCANCEL : IDOK);
       });
@@ -194,6 +210,11 @@ TEST_F(DialogsTest, BrowseForFolderOpensOnTheInitialFolderAndShowsItsPath) {
     SCOPED_TRACE(rootText.empty() ? "no root" : "root given");
     BrowseRun run = BrowseAndAccept(*dialogs_, mainWindow_, rootText, initial);
     EXPECT_TRUE(run.accepted);
+    std::wstring rootName = root.Path().substr(3);
+    if (rootText.empty())
+      EXPECT_NE(rootName, run.treeTop);
+    else
+      EXPECT_EQ(rootName, run.treeTop) << "the tree starts at the root folder";
     EXPECT_EQ(L"Firebird kök/ana dizinini seçin", run.title);
     EXPECT_EQ(0, lstrcmpiW(initial.c_str(), run.status.c_str())) << run.status;
     EXPECT_EQ(0, lstrcmpiW(initial.c_str(), test::LongPath(run.chosen).c_str())) << run.chosen;

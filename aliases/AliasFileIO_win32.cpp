@@ -1,0 +1,153 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+
+#include "aliases/AliasFileIO.h"
+
+namespace vantrel {
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() { Close(); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  HANDLE Get() const { return handle_; }
+  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool Close() {
+    if (handle_ == INVALID_HANDLE_VALUE) return true;
+    const bool ok = CloseHandle(handle_) != 0;
+    handle_ = INVALID_HANDLE_VALUE;
+    return ok;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                       nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr,
+                      nullptr);
+  return utf8;
+}
+
+std::string ReasonText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text;
+  if (length && buffer) text.assign(buffer, length);
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  if (text.empty()) text = L"System error " + std::to_wstring(code);
+  return Utf8(text);
+}
+
+[[noreturn]] void Fail(const char* what, const fs::path& path, DWORD code) {
+  const std::string where = Utf8(path.wstring());
+  const std::string reason = ReasonText(code);
+  throw EAliasFileError(std::string(what) + " \"" + where + "\". " + reason, where, reason,
+                        static_cast<int>(code));
+}
+
+fs::path TemporaryNameFor(const fs::path& target) {
+  static std::atomic<unsigned> counter{0};
+  fs::path name = target;
+  name += L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) + L".tmp";
+  return name;
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
+
+// A reader that holds the file open (the database server reads it now and then) makes the
+// replacement fail for a moment; a few short retries ride that out.
+bool ReplaceWith(const fs::path& temporary, const fs::path& target) {
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    const DWORD code = GetLastError();
+    if (attempt >= 10 || (code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION)) return false;
+    Sleep(50);
+    SetLastError(code);
+  }
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const fs::path& path) {
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) Fail("Cannot open file", path, GetLastError());
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) Fail("Cannot read file", path, GetLastError());
+    if (read == 0) break;
+    bytes.append(buffer, read);
+  }
+  return bytes;
+}
+
+void WriteFileAtomically(const fs::path& path, const std::string& bytes) {
+  fs::path temporary;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; handle == INVALID_HANDLE_VALUE; ++attempt) {
+    temporary = TemporaryNameFor(path);
+    handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD code = GetLastError();
+      if ((code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) || attempt >= 100)
+        Fail("Cannot create file", path, code);
+    }
+  }
+  FileHandle file(handle);
+  auto failWith = [&](DWORD code) {
+    file.Close();
+    DeleteFileW(temporary.c_str());
+    Fail("Cannot write file", path, code);
+  };
+  if (!WriteAll(file.Get(), bytes)) failWith(GetLastError());
+  if (!FlushFileBuffers(file.Get())) failWith(GetLastError());
+  if (!file.Close()) failWith(GetLastError());
+  if (!ReplaceWith(temporary, path)) failWith(GetLastError());
+}
+
+bool CanOpenForReadWrite(const fs::path& path) {
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) return false;
+  // Windows refuses the open above for a read-only file; emulations running as the superuser may not.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,246 @@
+#include "aliases/AliasList.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "shell/rules/TextRules.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::string_view kDefaultPathMarker = "# DEFAULT_PATH";
+constexpr std::string_view kZeeBeeDeeMarker = "# ZEEBEEDEE";
+constexpr std::string_view kZeeBeeDeePortMarker = "# ZEEBEEDEE_PORT";
+constexpr std::string_view kSocketPortMarker = "# SOCKET_PORT";
+
+// Whether line, with its ASCII letters upper-cased, contains marker (given in upper case).
+bool Carries(std::string_view line, std::string_view marker) {
+  auto upperEqual = [](char a, char b) { return (a >= 'a' && a <= 'z' ? a - 'a' + 'A' : a) == b; };
+  return std::search(line.begin(), line.end(), marker.begin(), marker.end(), upperEqual) != line.end();
+}
+
+}  // namespace
+
+EAliasFileError::EAliasFileError(const std::string& message, std::string path, std::string reason, int code)
+    : std::runtime_error(message), path_(std::move(path)), reason_(std::move(reason)), code_(code) {}
+
+TPlainAliasSettings::TPlainAliasSettings(std::string executableFolder)
+    : executableFolder_(IncludeTrailingPathDelimiter(std::move(executableFolder))) {}
+
+void TPlainAliasSettings::SetDefaultPath(const std::string& path) {
+  defaultPath_ = IncludeTrailingPathDelimiter(path);
+}
+
+bool TPlainAliasSettings::DirectoryExists(const std::string& path) const { return IsDirectory(path); }
+
+void TPlainAliasSettings::SaveAliasFile() {
+  if (saveAliasFile) saveAliasFile();
+}
+
+bool SameNameCp1254(const std::string& a, const std::string& b) { return SameTextCp1254(a, b); }
+
+std::vector<std::string> SplitAliasText(std::string_view bytes) {
+  bytes = bytes.substr(0, bytes.find('\0'));
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = start;
+    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+    lines.emplace_back(bytes.substr(start, end - start));
+    if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ++end;
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string JoinAliasLines(const std::vector<std::string>& lines) {
+  std::size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::optional<std::int32_t> ParseAliasInteger(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return std::nullopt;
+  return ParseInt32(text.substr(first), /*allowBareX=*/true);
+}
+
+std::string RawNameOf(std::string_view line) {
+  const std::size_t eq = line.find('=');
+  return eq == std::string_view::npos ? std::string() : std::string(line.substr(0, eq));
+}
+
+std::string RawValueOf(std::string_view line) {
+  const std::size_t eq = line.find('=');
+  return eq == std::string_view::npos ? std::string() : std::string(line.substr(eq + 1));
+}
+
+std::optional<TAliasEntry> AliasEntryOf(std::string_view line) {
+  line = line.substr(0, line.find('#'));
+  const std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return std::nullopt;
+  TAliasEntry entry{Trim(line.substr(0, eq)), Trim(line.substr(eq + 1))};
+  if (entry.name.empty() || entry.path.empty()) return std::nullopt;
+  return entry;
+}
+
+TAliasList::TAliasList(IAliasSettings* host, NameComparer sameName)
+    : host_(host), sameName_(std::move(sameName)) {}
+
+int TAliasList::FindName(const std::string& name) const {
+  std::string rawName;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const std::size_t eq = lines_[i].find('=');
+    if (eq == std::string::npos) continue;
+    rawName.assign(lines_[i], 0, eq);
+    if (sameName_(rawName, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string TAliasList::ValueOf(const std::string& name) const {
+  const int index = FindName(name);
+  return index < 0 ? std::string() : RawValueOf(lines_[static_cast<std::size_t>(index)]);
+}
+
+void TAliasList::SetValueOf(const std::string& name, const std::string& value) {
+  const int index = FindName(name);
+  if (index < 0)
+    lines_.push_back(name + "=" + value);
+  else
+    lines_[static_cast<std::size_t>(index)] = name + "=" + value;
+}
+
+int TAliasList::AddLine(std::string line) {
+  lines_.push_back(std::move(line));
+  return LineCount() - 1;
+}
+
+void TAliasList::DeleteLine(int index) {
+  if (index < 0 || index >= LineCount()) throw std::out_of_range("alias list line index");
+  lines_.erase(lines_.begin() + index);
+}
+
+std::string TAliasList::DefaultPath() const { return host_ ? host_->DefaultPath() : std::string(); }
+void TAliasList::SetDefaultPath(const std::string& path) {
+  if (host_) host_->SetDefaultPath(IncludeTrailingPathDelimiter(path));
+}
+bool TAliasList::ZeeBeeDee() const { return host_ && host_->ZeeBeeDee(); }
+void TAliasList::SetZeeBeeDee(bool on) {
+  if (host_) host_->SetZeeBeeDee(on);
+}
+int TAliasList::ZeeBeeDeePort() const { return host_ ? host_->ZeeBeeDeePort() : 0; }
+void TAliasList::SetZeeBeeDeePort(int port) {
+  if (host_) host_->SetZeeBeeDeePort(port);
+}
+int TAliasList::SocketPort() const { return host_ ? host_->SocketPort() : 0; }
+void TAliasList::SetSocketPort(int port) {
+  if (host_) host_->SetSocketPort(port);
+}
+
+namespace {
+
+bool CarriesMarker(std::string_view line, std::string_view marker, std::string_view excluded) {
+  return Carries(line, marker) && (excluded.empty() || !Carries(line, excluded));
+}
+
+int FirstCarrying(const std::vector<std::string>& lines, std::string_view marker, std::string_view excluded = {}) {
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (CarriesMarker(lines[i], marker, excluded)) return static_cast<int>(i);
+  return -1;
+}
+
+}  // namespace
+
+// Each Load* step returns whether it had to take the default.
+bool TAliasList::LoadDefaultPath() {
+  if (FirstCarrying(lines_, kDefaultPathMarker) < 0) {
+    if (host_) SetDefaultPath(host_->ExecutableFolder());
+    return true;
+  }
+  const std::string value = ValueOf(std::string(kDefaultPathMarker));
+  if (!IsBlank(value) && host_ && host_->DirectoryExists(value)) SetDefaultPath(value);
+  return false;
+}
+
+bool TAliasList::LoadZeeBeeDee() {
+  if (FirstCarrying(lines_, kZeeBeeDeeMarker, kZeeBeeDeePortMarker) < 0) {
+    SetZeeBeeDee(true);
+    return true;
+  }
+  if (Carries(ValueOf(std::string(kZeeBeeDeeMarker)), "TRUE")) SetZeeBeeDee(true);
+  return false;
+}
+
+// Every line carrying the marker leads to the same value (the first line named by the marker), so
+// one look at it decides what going through those lines one by one would.
+bool TAliasList::LoadPort(std::string_view marker, int defaultPort, void (TAliasList::*set)(int)) {
+  if (FirstCarrying(lines_, marker) >= 0) {
+    const std::string value = ValueOf(std::string(marker));
+    if (!IsBlank(value)) {
+      if (const std::optional<std::int32_t> port = ParseAliasInteger(value)) {
+        (this->*set)(*port);
+        return false;
+      }
+    }
+  }
+  (this->*set)(defaultPort);
+  return true;
+}
+
+void TAliasList::LoadText(std::string_view bytes) {
+  lines_ = SplitAliasText(bytes);
+  SetZeeBeeDee(false);
+  SetZeeBeeDeePort(kDefaultZeeBeeDeePort);
+  bool defaultUsed = LoadDefaultPath();
+  if (LoadZeeBeeDee()) defaultUsed = true;
+  if (LoadPort(kZeeBeeDeePortMarker, kDefaultZeeBeeDeePort, &TAliasList::SetZeeBeeDeePort)) defaultUsed = true;
+  if (LoadPort(kSocketPortMarker, kDefaultSocketPort, &TAliasList::SetSocketPort)) defaultUsed = true;
+  if (defaultUsed && host_) host_->SaveAliasFile();
+}
+
+void TAliasList::Load(const std::filesystem::path& path) {
+  LoadText(ReadWholeFile(path));
+  if (!CanOpenForReadWrite(path)) readOnly_ = true;
+}
+
+// A line written by this save is no candidate for a later setting: a default path that happens to
+// contain another setting's marker must not be overwritten by that setting's line.
+void TAliasList::PutSettingsLine(std::string_view marker, std::string_view excluded, std::string line,
+                                 std::vector<std::size_t>& written) {
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (std::find(written.begin(), written.end(), i) != written.end()) continue;
+    if (CarriesMarker(lines_[i], marker, excluded)) {
+      lines_[i] = std::move(line);
+      written.push_back(i);
+      return;
+    }
+  }
+  lines_.insert(lines_.begin(), std::move(line));
+  for (std::size_t& index : written) ++index;
+  written.push_back(0);
+}
+
+void TAliasList::UpdateSettingsLines() {
+  if (!host_) return;
+  std::vector<std::size_t> written;
+  PutSettingsLine(kDefaultPathMarker, {}, "# DEFAULT_PATH=" + DefaultPath(), written);
+  PutSettingsLine(kZeeBeeDeeMarker, kZeeBeeDeePortMarker, ZeeBeeDee() ? "# ZeeBeeDee=True" : "# ZeeBeeDee=False",
+                  written);
+  PutSettingsLine(kZeeBeeDeePortMarker, {}, "# ZeeBeeDee_Port=" + std::to_string(ZeeBeeDeePort()), written);
+  PutSettingsLine(kSocketPortMarker, {}, "# Socket_Port=" + std::to_string(SocketPort()), written);
+}
+
+void TAliasList::Save(const std::filesystem::path& path) {
+  UpdateSettingsLines();
+  WriteFileAtomically(path, Text());
+}
+
+}  // namespace vantrel

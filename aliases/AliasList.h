@@ -1,0 +1,152 @@
+#pragma once
+// The database server's alias file aliases.conf held as its lines, byte for byte, together with the
+// four settings of this program that live in it as comment lines.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "aliases/AliasFileIO.h"
+
+namespace vantrel {
+
+inline constexpr int kDefaultZeeBeeDeePort = 3051;
+inline constexpr int kDefaultSocketPort = 3049;
+
+// Where the four settings are shown and kept (the main window's controls). The list reads and
+// writes them only through this interface.
+class IAliasSettings {
+ public:
+  virtual ~IAliasSettings() = default;
+  virtual std::string DefaultPath() const = 0;
+  virtual void SetDefaultPath(const std::string& path) = 0;
+  virtual bool ZeeBeeDee() const = 0;
+  virtual void SetZeeBeeDee(bool on) = 0;
+  virtual int ZeeBeeDeePort() const = 0;
+  virtual void SetZeeBeeDeePort(int port) = 0;
+  virtual int SocketPort() const = 0;
+  virtual void SetSocketPort(int port) = 0;
+  virtual std::string ExecutableFolder() const = 0;  // with a trailing path delimiter
+  virtual bool DirectoryExists(const std::string& path) const = 0;
+  // The host's own save of the alias file (to its path), used when a load had to take a default.
+  virtual void SaveAliasFile() = 0;
+};
+
+// The four settings held in memory, for a host without controls (the command server without a
+// window) and for tests. DirectoryExists asks the file system; saveAliasFile may be left empty.
+class TPlainAliasSettings : public IAliasSettings {
+ public:
+  explicit TPlainAliasSettings(std::string executableFolder);
+  std::string DefaultPath() const override { return defaultPath_; }
+  void SetDefaultPath(const std::string& path) override;
+  bool ZeeBeeDee() const override { return zeeBeeDee_; }
+  void SetZeeBeeDee(bool on) override { zeeBeeDee_ = on; }
+  int ZeeBeeDeePort() const override { return zeeBeeDeePort_; }
+  void SetZeeBeeDeePort(int port) override { zeeBeeDeePort_ = port; }
+  int SocketPort() const override { return socketPort_; }
+  void SetSocketPort(int port) override { socketPort_ = port; }
+  std::string ExecutableFolder() const override { return executableFolder_; }
+  bool DirectoryExists(const std::string& path) const override;
+  void SaveAliasFile() override;
+
+  std::function<void()> saveAliasFile;
+
+ private:
+  std::string executableFolder_;
+  std::string defaultPath_;
+  bool zeeBeeDee_ = false;
+  int zeeBeeDeePort_ = 0;
+  int socketPort_ = 0;
+};
+
+// Compares a line's raw name with a wanted name, ignoring letter case.
+using NameComparer = std::function<bool(const std::string&, const std::string&)>;
+
+// The default comparer: code page 1254 letters, the same whatever the locale.
+bool SameNameCp1254(const std::string& a, const std::string& b);
+
+// The file's bytes as lines: breaks at CR LF, lone LF and lone CR; a NUL ends the text; a break
+// after the last line adds no empty line.
+std::vector<std::string> SplitAliasText(std::string_view bytes);
+// Every line followed by CR LF.
+std::string JoinAliasLines(const std::vector<std::string>& lines);
+
+// A settings port: optional leading blanks, optional sign, then decimal digits or hexadecimal
+// digits behind "$", "x" or "0x"; nothing after them. Out of the 32-bit range counts as invalid.
+std::optional<std::int32_t> ParseAliasInteger(std::string_view text);
+
+// Raw name / raw value: the text before / after the line's first "=", untrimmed; empty without "=".
+std::string RawNameOf(std::string_view line);
+std::string RawValueOf(std::string_view line);
+
+// An alias entry as the alias page lists it: the line cut at its first "#", split at the first
+// "=", both parts trimmed and non-empty.
+struct TAliasEntry {
+  std::string name;
+  std::string path;
+};
+std::optional<TAliasEntry> AliasEntryOf(std::string_view line);
+
+// Not locked: callers serialise every access (the window thread, or one lock shared with it).
+class TAliasList {
+ public:
+  // host may be null, which stands for "no main window": the settings setters then do nothing,
+  // a load writes nothing back, and a save leaves the settings lines as they are.
+  explicit TAliasList(IAliasSettings* host = nullptr, NameComparer sameName = SameNameCp1254);
+
+  void SetHost(IAliasSettings* host) { host_ = host; }
+  void SetNameComparer(NameComparer sameName) { sameName_ = std::move(sameName); }
+
+  // Replaces the lines with the file's and takes the four settings from them. Raises
+  // EAliasFileError when the file cannot be read (the lines then stay as they were) and lets
+  // a failure of the host's write-back through.
+  void Load(const std::filesystem::path& path);
+  // Brings the four settings lines up to date, then replaces the file's content with the lines.
+  void Save(const std::filesystem::path& path);
+
+  // The parts of Load and Save that need no file: the lines and settings taken from the file's
+  // bytes (with the host's write-back when a default was used), and the settings lines written.
+  void LoadText(std::string_view bytes);
+  void UpdateSettingsLines();
+
+  int LineCount() const { return static_cast<int>(lines_.size()); }
+  const std::string& LineAt(int index) const { return lines_.at(static_cast<std::size_t>(index)); }
+  std::vector<std::string> Lines() const { return lines_; }
+  std::string NameAt(int index) const { return RawNameOf(LineAt(index)); }
+  int FindName(const std::string& name) const;
+  std::string ValueOf(const std::string& name) const;
+  void SetValueOf(const std::string& name, const std::string& value);
+  int AddLine(std::string line);
+  void DeleteLine(int index);
+  // Replaces every line with the lines of bytes, as a load does, without settings or file.
+  void SetText(std::string_view bytes) { lines_ = SplitAliasText(bytes); }
+  std::string Text() const { return JoinAliasLines(lines_); }
+
+  bool ReadOnly() const { return readOnly_; }
+
+  std::string DefaultPath() const;
+  void SetDefaultPath(const std::string& path);
+  bool ZeeBeeDee() const;
+  void SetZeeBeeDee(bool on);
+  int ZeeBeeDeePort() const;
+  void SetZeeBeeDeePort(int port);
+  int SocketPort() const;
+  void SetSocketPort(int port);
+
+ private:
+  bool LoadDefaultPath();
+  bool LoadZeeBeeDee();
+  bool LoadPort(std::string_view marker, int defaultPort, void (TAliasList::*set)(int));
+  void PutSettingsLine(std::string_view marker, std::string_view excluded, std::string line,
+                       std::vector<std::size_t>& written);
+
+  std::vector<std::string> lines_;
+  IAliasSettings* host_;
+  NameComparer sameName_;
+  bool readOnly_ = false;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,75 @@
+#pragma once
+// What the command protocol needs from the program that owns the alias list: the Windows main
+// window or vantrel-serve. Shared state is touched only inside RunSerialised work, so the
+// owner's own changes and the connection threads never meet.
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "remote/OwnerThreadQueue.h"
+
+namespace vantrel {
+
+class ICommandHost {
+ public:
+  virtual ~ICommandHost() = default;
+
+  // Runs work serialised with the alias list's owner. False when the work was cancelled because
+  // the listener stops; it did not run then. An exception of the work propagates.
+  virtual bool RunSerialised(const std::function<void()>& work) = 0;
+  // Waiting and later RunSerialised calls return false until AcceptWork.
+  virtual void CancelWork() = 0;
+  virtual void AcceptWork() = 0;
+
+  // Only inside RunSerialised work:
+  virtual std::vector<std::string> AliasLines() = 0;
+  // Always ends with a path delimiter.
+  virtual std::string DefaultPath() = 0;
+  // A line whose raw name equals name, ignoring letter case.
+  virtual bool HasAliasName(const std::string& name) = 0;
+  virtual void AppendAliasLine(const std::string& line) = 0;
+  // Throws when the file cannot be written.
+  virtual void SaveAliasFile() = 0;
+  virtual void RefreshCurrentPage() = 0;
+  virtual bool FileExists(const std::string& path);
+
+  // Any thread:
+  virtual std::string LocalIPAddress();
+  virtual char DateSeparator() = 0;
+  virtual char TimeSeparator() = 0;
+};
+
+// Serialises with one mutex: for a program whose owner takes the same lock (vantrel-serve).
+class TMutexCommandHost : public ICommandHost {
+ public:
+  bool RunSerialised(const std::function<void()>& work) override;
+  void CancelWork() override;
+  void AcceptWork() override;
+  // The owner's own changes of the shared state take this lock.
+  std::mutex& Lock() { return mutex_; }
+
+ private:
+  std::mutex mutex_;
+  bool cancelled_ = false;
+};
+
+// Serialises by running the work on the owner thread (the Windows window thread).
+class TQueuedCommandHost : public ICommandHost {
+ public:
+  // Constructed on the owner thread; notifier as for TOwnerThreadQueue.
+  explicit TQueuedCommandHost(TOwnerThreadQueue::Notifier notifier) : queue_(std::move(notifier)) {}
+  bool RunSerialised(const std::function<void()>& work) override { return queue_.Run(work); }
+  void CancelWork() override { queue_.Close(); }
+  void AcceptWork() override { queue_.Open(); }
+  // The owner calls this when the notifier has told it that work waits.
+  void RunQueuedWork() { queue_.Drain(); }
+
+ private:
+  TOwnerThreadQueue queue_;
+};
+
+// The first IPv4 address of the local host name, dotted; empty when there is none.
+std::string LocalIPAddress();
+
+}  // namespace vantrel

@@ -1,0 +1,261 @@
+#include "remote/CommandProtocol.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "remote/Cp1254.h"
+#include "remote/IB_Ext.h"
+#include "remote/Listener.h"
+#include "remote/ProtocolTexts.h"
+
+namespace vantrel {
+namespace {
+
+constexpr char kCrLf[] = "\r\n";
+constexpr std::size_t kCommandLength = 11;    // "#CREATE_DB#"
+constexpr std::size_t kSkippedAfterCommand = 2;
+constexpr std::size_t kSkippedAfterFileName = 2;
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+std::string Line(std::string_view text) { return std::string(text) + kCrLf; }
+
+// The fixed texts that hold Turkish letters, in code page 1254.
+struct TWireTexts {
+  std::string greeting = Cp1254FromUtf8(texts::kGreeting);
+  std::string goodbye = Cp1254FromUtf8(texts::kGoodbye);
+  std::string unknownCommand = Cp1254FromUtf8(texts::kUnknownCommand);
+};
+
+const TWireTexts& Wire() {
+  static const TWireTexts wire;
+  return wire;
+}
+
+// Removes count characters from the front, or all there are.
+void DropFront(std::string& s, std::size_t count) { s.erase(0, count < s.size() ? count : s.size()); }
+
+bool IsControl(char c) {
+  auto b = static_cast<unsigned char>(c);
+  return b < 0x20 || b == 0x7F;
+}
+
+bool HasControl(std::string_view s) {
+  for (char c : s)
+    if (IsControl(c)) return true;
+  return false;
+}
+
+// Echoed in a refusal; the reply must stay one line whatever was sent.
+std::string Shown(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (IsControl(c)) c = '?';
+  return out;
+}
+
+bool FileNameAcceptable(std::string_view name) {
+  if (name.empty() || HasControl(name)) return false;
+  if (name.front() == '/' || name.front() == '\\') return false;  // absolute or UNC
+  // A colon names a drive or a server; "#" would start a comment in the alias line.
+  if (name.find(':') != std::string_view::npos || name.find('#') != std::string_view::npos)
+    return false;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find_first_of("/\\", start);
+    if (end == std::string_view::npos) end = name.size();
+    if (name.substr(start, end - start) == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+bool AliasAcceptable(std::string_view alias) {
+  if (alias.empty() || HasControl(alias)) return false;
+  if (alias.find_first_of("=#'\"") != std::string_view::npos) return false;
+  // A blank at either end would make a second entry of an existing name.
+  return alias.front() != ' ' && alias.back() != ' ';
+}
+
+bool PageSizeAcceptable(std::string_view size) {
+  if (size.empty()) return false;
+  for (char c : size)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+std::string TwoDigits(int value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%02d", value);
+  return buffer;
+}
+
+}  // namespace
+
+TRequestKind ClassifyRequest(std::string_view line) {
+  std::string upper = Upper(line);
+  if (upper.compare(0, kCommandLength, "#CREATE_DB#") == 0) return TRequestKind::CreateDb;
+  if (upper == "GIVEALIASLIST") return TRequestKind::GiveAliasList;
+  if (upper == "TIME") return TRequestKind::Time;
+  if (upper == "DATE") return TRequestKind::Date;
+  if (upper == "DATETIME") return TRequestKind::DateTime;
+  if (upper == "QUIT") return TRequestKind::Quit;
+  return TRequestKind::Unknown;
+}
+
+TCreateRequest ParseCreateRequest(std::string_view line) {
+  TCreateRequest request;
+  std::string rest(line);
+  DropFront(rest, kCommandLength + kSkippedAfterCommand);
+  std::size_t p = rest.find(">#");
+  std::size_t cut = 3;  // nothing found: the first three characters go
+  if (p != std::string::npos) {
+    request.fileName = rest.substr(0, p);
+    cut = p + 2 + kSkippedAfterFileName;
+  }
+  DropFront(rest, cut);
+  std::size_t q = rest.find(">#");
+  cut = 1;
+  if (q != std::string::npos) {
+    request.alias = rest.substr(0, q);
+    cut = q + 2;
+  }
+  DropFront(rest, cut);
+  request.pageSize = rest;
+  return request;
+}
+
+std::optional<std::string> CreateRequestRefusal(const TCreateRequest& request) {
+  const char* reason = nullptr;
+  const std::string* field = nullptr;
+  if (!FileNameAcceptable(request.fileName)) {
+    reason = texts::kBadFileName;
+    field = &request.fileName;
+  } else if (!AliasAcceptable(request.alias)) {
+    reason = texts::kBadAlias;
+    field = &request.alias;
+  } else if (!PageSizeAcceptable(request.pageSize)) {
+    reason = texts::kBadPageSize;
+    field = &request.pageSize;
+  } else {
+    return std::nullopt;
+  }
+  return texts::kCreateError + Shown(*field) + reason;
+}
+
+std::string TimeLine(const std::tm& moment, char separator) {
+  return TwoDigits(moment.tm_hour) + separator + TwoDigits(moment.tm_min) + separator +
+         TwoDigits(moment.tm_sec);
+}
+
+std::string DateLine(const std::tm& moment, char separator) {
+  char year[16];
+  std::snprintf(year, sizeof year, "%04d", moment.tm_year + 1900);
+  return std::string(texts::kDateSeparator) + separator + "#" + TwoDigits(moment.tm_mday) +
+         separator + TwoDigits(moment.tm_mon + 1) + separator + year;
+}
+
+TCommandProtocol::TCommandProtocol(ICommandHost& host, TProtocolOptions options)
+    : host_(host), options_(std::move(options)) {
+  if (!options_.createDatabase) options_.createDatabase = CreateDatabase;
+}
+
+std::tm TCommandProtocol::Now() const {
+  if (options_.localTime) return options_.localTime();
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return local;
+}
+
+std::string TCommandProtocol::Greeting(const std::string& localAddress) const {
+  return Line(Wire().greeting + localAddress);
+}
+
+TCommandProtocol::TReply TCommandProtocol::Serve(const std::string& line) {
+  switch (ClassifyRequest(line)) {
+    case TRequestKind::CreateDb:
+      return ServeCreate(line);
+    case TRequestKind::GiveAliasList:
+      return ServeAliasList();
+    case TRequestKind::Time:
+      return {Line(TimeLine(Now(), host_.TimeSeparator()))};
+    case TRequestKind::Date:
+    case TRequestKind::DateTime:
+      return {Line(DateLine(Now(), host_.DateSeparator()))};
+    case TRequestKind::Quit:
+      return {Line(Wire().goodbye), true};
+    case TRequestKind::Unknown:
+      break;
+  }
+  return {Line(Wire().unknownCommand)};
+}
+
+TCommandProtocol::TReply TCommandProtocol::ServeAliasList() {
+  std::vector<std::string> lines;
+  if (!host_.RunSerialised([&] { lines = host_.AliasLines(); })) return {{}, true};
+  std::string reply = Line(texts::kServerIP + host_.LocalIPAddress());
+  for (const std::string& l : lines) reply += Line(l);
+  reply += Line(texts::kListDone);
+  return {std::move(reply)};
+}
+
+TCommandProtocol::TReply TCommandProtocol::ServeCreate(const std::string& line) {
+  TCreateRequest request = ParseCreateRequest(line);
+  if (auto refusal = CreateRequestRefusal(request)) return {Line(*refusal)};
+
+  std::string path;
+  std::optional<std::string> refused;
+  bool ran = host_.RunSerialised([&] {
+    path = host_.DefaultPath() + request.fileName;
+    if (host_.FileExists(path))
+      refused = texts::kCreateError + path + texts::kFileExists;
+    else if (host_.HasAliasName(request.alias))
+      refused = texts::kCreateError + request.alias + texts::kAliasExists;
+  });
+  if (!ran) return {{}, true};
+  if (refused) return {Line(*refused)};
+
+  try {
+    options_.createDatabase(options_.serverPrefix + path, options_.user, options_.password,
+                            kCreateDialect,
+                            "PAGE_SIZE " + request.pageSize + " DEFAULT CHARACTER SET WIN1254");
+  } catch (const EDatabaseError& e) {
+    return {Line(texts::kCreateError + path + texts::kCannotCreate + e.what())};
+  }
+
+  // The re-check keeps two requests for one alias from both registering it.
+  ran = host_.RunSerialised([&] {
+    if (host_.FileExists(path) && !host_.HasAliasName(request.alias))
+      host_.AppendAliasLine(request.alias + "=" + path);
+    host_.SaveAliasFile();
+    host_.RefreshCurrentPage();
+  });
+  if (!ran) return {{}, true};
+  return {Line(texts::kCreateOkay + path + texts::kCreated)};
+}
+
+void TCommandProtocol::ServeConnection(net::TConnection& connection) {
+  if (!connection.Send(Greeting(connection.LocalAddress()))) return;
+  while (auto line = connection.ReadLine()) {
+    TReply reply;
+    try {
+      reply = Serve(*line);
+    } catch (...) {
+      return;  // no reply of its own: the connection ends
+    }
+    if (!reply.bytes.empty() && !connection.Send(reply.bytes)) return;
+    if (reply.close) return;
+  }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,99 @@
+// vantrel-serve: the command server without the window, for a Linux host running Firebird.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <pthread.h>
+
+#include "remote/CommandServer.h"
+#include "remote/ProtocolTexts.h"
+#include "remote/ServeHost.h"
+#include "remote/ServeOptions.h"
+
+namespace {
+
+constexpr char kLocalServerPrefix[] = "127.0.0.1:";
+constexpr char kDataFolder[] = "Data";
+
+void Log(const std::string& line) { std::cout << line << std::endl; }
+
+// Blocked in every thread, so that only the main thread's sigwait receives them.
+sigset_t BlockStopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  return set;
+}
+
+int Serve(const vantrel::TServeOptions& options) {
+  namespace fs = std::filesystem;
+  using namespace vantrel;
+
+  sigset_t stopSignals = BlockStopSignals();
+  // The database server resolves relative paths against its own folder, so every path is absolute.
+  fs::path root = fs::absolute(options.root).lexically_normal();
+  fs::path aliasFile = options.aliasFile.empty() ? root / "aliases.conf" : fs::absolute(options.aliasFile);
+  std::string dataFolder = (root / kDataFolder).string() + "/";
+
+  TDateTimeSeparators separators = EnvironmentSeparators();
+  TServeHost host(aliasFile, dataFolder, separators.date, separators.time);
+  try {
+    host.LoadAliasFile();
+  } catch (const std::exception& e) {
+    Log(texts::kLogStartFailed);
+    std::cerr << e.what() << std::endl;
+    return 1;
+  }
+
+  int port = options.port ? *options.port : host.SocketPort();
+  std::vector<std::string> addresses = options.addresses;
+  if (addresses.empty()) addresses = TickedAddresses(AddressListEntries(HostAddressTexts()));
+
+  TProtocolOptions protocol;
+  protocol.serverPrefix = kLocalServerPrefix;
+  TCredentials credentials = ServeCredentials(std::getenv("ISC_USER"), std::getenv("ISC_PASSWORD"));
+  protocol.user = credentials.user;
+  protocol.password = credentials.password;
+
+  TCommandServer server(host, protocol);
+  std::vector<net::TBinding> bindings;
+  for (const std::string& address : addresses) bindings.push_back({address, port});
+  try {
+    server.Start(bindings);
+  } catch (const std::exception& e) {
+    Log(texts::kLogStartFailed);
+    std::cerr << e.what() << std::endl;
+    return 1;
+  }
+  for (const net::TBinding& binding : bindings) Log(BoundLogLine(binding));
+  Log(texts::kLogStarted);
+
+  int signal = 0;
+  while (sigwait(&stopSignals, &signal) != 0) {
+  }
+  server.Stop();
+  Log(texts::kLogStopped);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  vantrel::TServeOptions options;
+  try {
+    options = vantrel::ParseServeOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const vantrel::EUsageError& e) {
+    std::cerr << "vantrel-serve: " << e.what() << "\n" << vantrel::ServeUsage();
+    return 2;
+  }
+  if (options.help) {
+    std::cout << vantrel::ServeUsage();
+    return 0;
+  }
+  return Serve(options);
+}
