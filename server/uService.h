@@ -2,6 +2,7 @@
 // Service control: a thin layer over the local service control manager. Every operation opens
 // and closes its own handles; nothing survives between calls.
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,7 +32,7 @@ class TServiceList {
   std::wstring DisplayNames() const;
 
  private:
-  std::vector<TServiceListItem> items_;
+  std::deque<TServiceListItem> items_;  // AddService's reference stays valid as the list grows
 };
 
 struct ServiceSetup {
