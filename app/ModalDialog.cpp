@@ -1,0 +1,132 @@
+#include "app/ModalDialog.h"
+
+namespace vantrel {
+namespace {
+
+constexpr wchar_t kDialogClass[] = L"TVantrelDialog";
+
+HFONT MakeFont(int weight) {
+  HDC screen = GetDC(nullptr);
+  const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, TURKISH_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+}
+
+}  // namespace
+
+TModalDialog::TModalDialog(HWND owner, const std::wstring& caption, int clientWidth,
+                           int clientHeight, int minWidth, int minHeight)
+    : owner_(owner), minWidth_(minWidth), minHeight_(minHeight) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSEXW wc{sizeof(wc)};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kDialogClass;
+    RegisterClassExW(&wc);
+    registered = true;
+  }
+  font_ = MakeFont(FW_NORMAL);
+  boldFont_ = MakeFont(FW_BOLD);
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
+  const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+  RECT r{0, 0, clientWidth, clientHeight};
+  AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  hwnd_ = CreateWindowExW(exStyle, kDialogClass, caption.c_str(), style, 0, 0, r.right - r.left,
+                          r.bottom - r.top, owner, nullptr, GetModuleHandleW(nullptr), this);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+TModalDialog::~TModalDialog() {
+  if (hwnd_) {
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+  }
+  DeleteObject(font_);
+  DeleteObject(boldFont_);
+}
+
+void TModalDialog::SetDefaultButton(int id) { defaultId_ = id; }
+
+TModalDialog::Result TModalDialog::ShowModal() {
+  result_ = mrNone;
+  running_ = true;
+  const bool ownerWasEnabled = owner_ && IsWindowEnabled(owner_);
+  if (ownerWasEnabled) EnableWindow(owner_, FALSE);
+  ShowWindow(hwnd_, SW_SHOW);
+  SetForegroundWindow(hwnd_);
+  MSG msg;
+  while (running_) {
+    if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // leave the quit for the main loop
+      result_ = mrCancel;
+      break;
+    }
+    if (IsDialogMessageW(hwnd_, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  if (ownerWasEnabled) EnableWindow(owner_, TRUE);
+  ShowWindow(hwnd_, SW_HIDE);
+  if (owner_) SetForegroundWindow(owner_);
+  return result_;
+}
+
+void TModalDialog::EndModal(Result result) {
+  result_ = result;
+  running_ = false;
+  PostMessageW(hwnd_, WM_NULL, 0, 0);  // wake the loop
+}
+
+LRESULT TModalDialog::OnColor(HDC dc, HWND) {
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+LRESULT CALLBACK TModalDialog::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<TModalDialog*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<TModalDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->Handle(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT TModalDialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case DM_GETDEFID:
+      return MAKELRESULT(defaultId_, DC_HASDEFID);
+    case WM_COMMAND: {
+      const int id = LOWORD(wp);
+      HWND control = reinterpret_cast<HWND>(lp);
+      if (OnCommand(id, HIWORD(wp), control)) return 0;
+      if (id == IDCANCEL) EndModal(mrCancel);
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      return OnColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+    case WM_SIZE:
+      OnResize(LOWORD(lp), HIWORD(lp));
+      return 0;
+    case WM_GETMINMAXINFO: {
+      auto* info = reinterpret_cast<MINMAXINFO*>(lp);
+      info->ptMinTrackSize = {minWidth_, minHeight_};
+      return 0;
+    }
+    case WM_CLOSE:
+      EndModal(mrCancel);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, msg, wp, lp);
+  }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,51 @@
+#pragma once
+// A dialog window laid out in code and shown modally over its owner: Enter presses the default
+// button, Escape and the close box cancel, the owner is disabled while it is open.
+#include <windows.h>
+
+#include <string>
+
+namespace vantrel {
+
+class TModalDialog {
+ public:
+  enum Result { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
+
+  TModalDialog(HWND owner, const std::wstring& caption, int clientWidth, int clientHeight,
+               int minWidth, int minHeight);
+  virtual ~TModalDialog();
+  TModalDialog(const TModalDialog&) = delete;
+  TModalDialog& operator=(const TModalDialog&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+  HFONT Font() const { return font_; }
+  HFONT BoldFont() const { return boldFont_; }
+
+  // Shows the dialog centred on the screen and runs its own message loop until it is closed;
+  // returns the closing result.
+  Result ShowModal();
+  void EndModal(Result result);
+  Result ModalResult() const { return result_; }
+
+ protected:
+  // A control's command (button click, edit change ...). Return true when handled.
+  virtual bool OnCommand(int id, int code, HWND control) { return false; }
+  virtual void OnResize(int clientWidth, int clientHeight) {}
+  virtual LRESULT OnColor(HDC dc, HWND control);
+  // The default button (Enter) and its id; IDCANCEL is the cancel button (Escape).
+  void SetDefaultButton(int id);
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+
+  HWND owner_;
+  HWND hwnd_ = nullptr;
+  HFONT font_ = nullptr, boldFont_ = nullptr;
+  int minWidth_, minHeight_;
+  int defaultId_ = IDOK;
+  Result result_ = mrNone;
+  bool running_ = false;
+};
+
+}  // namespace vantrel
