@@ -437,7 +437,18 @@ void TfrmMain::SetPageVisible(PageId page, bool visible) {
 }
 
 void TfrmMain::pagMainChange() {
-  // The alias and tools pages refill their lists when they come to the front.
+  if (activePage_ == tabAlias) {
+    RefreshAliasList();
+    if (ListView_GetItemCount(lvAlias) > 0) {
+      const int top = ListView_GetTopIndex(lvAlias);
+      ListView_SetItemState(lvAlias, top, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    SetFocus(lvAlias);
+  } else if (activePage_ == tabTools) {
+    FillToolsList();
+    if (SendMessageW(lbxTools, LB_GETCOUNT, 0, 0) > 0) SendMessageW(lbxTools, LB_SETCURSEL, 0, 0);
+    SetFocus(lbxTools);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
