@@ -1,0 +1,93 @@
+// The start page against the simulated server: states every second, start and stop as an
+// application from the button and as services through Wine's service control manager.
+#include <gtest/gtest.h>
+
+#include "app/ControlIds.h"
+#include "tests/e2e/Harness.h"
+#include "tests/sim/SimTesting.h"
+
+using namespace e2e;
+namespace sim = vantrel::sim;
+namespace simt = vantrel::sim::testing;
+
+namespace {
+
+class Status : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    simt::EndEverythingOf(sim::Kind::Firebird);
+    ClearRegistrations();
+    ResetUserSettings();
+  }
+  void TearDown() override {
+    simt::EndEverythingOf(sim::Kind::Firebird);
+    ClearRegistrations();
+  }
+
+  static std::wstring Label(HWND main, int id) { return Text(FindControl(main, id)); }
+  static bool Shows(HWND main, int id, const std::wstring& text, DWORD timeout = 20000) {
+    return WaitFor([&] { return Label(main, id) == text; }, timeout);
+  }
+  static void Click(HWND main, int id) {
+    PostMessageW(FindControl(main, id), BM_CLICK, 0, 0);
+  }
+};
+
+}  // namespace
+
+TEST_F(Status, ApplicationModeStartsAndStopsFromTheButton) {
+  simt::TempInstallation install(sim::Kind::Firebird);
+  RegisterRoot(Kind::Firebird, install.Root());
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(Shows(main, vantrel::idServerState, L"Durduruldu"));
+  EXPECT_EQ(Label(main, vantrel::idGuardianState), L"kurulmamış");  // no guardian service
+  EXPECT_EQ(Label(main, vantrel::idStartStop), L"Başlat");
+
+  Click(main, vantrel::idStartStop);
+  EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Uygulama olarak çalışıyor"));
+  EXPECT_TRUE(Shows(main, vantrel::idStartStop, L"Durdur"));
+  EXPECT_TRUE(simt::WindowExists(L"FB_Server"));
+
+  Click(main, vantrel::idStartStop);
+  EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Durduruldu"));
+  EXPECT_TRUE(Shows(main, vantrel::idStartStop, L"Başlat"));
+  EXPECT_FALSE(simt::WindowExists(L"FB_Server"));
+}
+
+TEST_F(Status, ServerStartedElsewhereIsSeenWithinTheNextRefreshes) {
+  simt::TempInstallation install(sim::Kind::Firebird);
+  RegisterRoot(Kind::Firebird, install.Root());
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(Shows(main, vantrel::idServerState, L"Durduruldu"));
+  auto server = simt::ChildProcess::Start(L"\"" + install.BinFile(L"fbserver.exe") + L"\" -a",
+                                          install.Root());
+  EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Uygulama olarak çalışıyor"));
+  simt::EndWindowsOfClass(L"FB_Server");
+  EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Durduruldu"));
+}
+
+TEST_F(Status, ServicesStartAndStopThroughTheServiceManager) {
+  simt::TempInstallation install(sim::Kind::Firebird);
+  // Registers the root and installs both services (guardian automatic) as the real tools do.
+  ASSERT_EQ(simt::RunToEnd(L"\"" + install.BinFile(L"instreg.exe") + L"\" install"), 0u);
+  ASSERT_EQ(simt::RunToEnd(L"\"" + install.BinFile(L"instsvc.exe") + L"\" install -g -auto"), 0u);
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(Shows(main, vantrel::idGuardianState, L"Durduruldu"));
+  EXPECT_EQ(SendMessageW(FindControl(main, vantrel::idService), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(FindControl(main, vantrel::idGuardian), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+  Click(main, vantrel::idStartStop);
+  EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Servis olarak çalışıyor", 40000));
+  EXPECT_TRUE(Shows(main, vantrel::idGuardianState, L"Servis olarak çalışıyor"));
+  EXPECT_TRUE(Shows(main, vantrel::idStartStop, L"Durdur"));
+
+  Click(main, vantrel::idStartStop);
+  EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Durduruldu", 60000));
+  EXPECT_TRUE(Shows(main, vantrel::idGuardianState, L"Durduruldu"));
+}
