@@ -430,6 +430,17 @@ void TfrmMain::SetActivePage(PageId page) {
   ShowActivePanel();
 }
 
+void TfrmMain::SelectNeighbourPage(int step) {
+  const int count = TabCtrl_GetItemCount(pagMain);
+  if (count < 2) return;
+  const int next = (TabCtrl_GetCurSel(pagMain) + step + count) % count;
+  TCITEMW item{};
+  item.mask = TCIF_PARAM;
+  TabCtrl_GetItem(pagMain, next, &item);
+  SetActivePage(static_cast<PageId>(item.lParam));
+  pagMainChange();
+}
+
 void TfrmMain::SetPageVisible(PageId page, bool visible) {
   if (pages_[page].tabVisible == visible) return;
   pages_[page].tabVisible = visible;
@@ -515,6 +526,10 @@ bool TfrmMain::HandleShortcut(const MSG& msg) {
   if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
   if (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd)) return false;
   const BYTE modifiers = CurrentModifiers();
+  if (msg.wParam == VK_TAB && (modifiers & FCONTROL)) {  // Ctrl+Tab / Ctrl+Shift+Tab: next page
+    SelectNeighbourPage((modifiers & FSHIFT) ? -1 : 1);
+    return true;
+  }
   for (Action* a : actions_) {
     if (a->key == msg.wParam && a->modifiers == modifiers && a->enabled) {
       a->execute();

@@ -61,6 +61,7 @@ class TfrmMain {
   PageId ActivePage() const { return activePage_; }
   void pagMainChange();
   void SetPageVisible(PageId page, bool visible);
+  void SelectNeighbourPage(int step);
   bool PageTabVisible(PageId page) const { return pages_[page].tabVisible; }
   bool TimerEnabled() const { return timerEnabled_; }
   void SetTimerEnabled(bool enabled);
