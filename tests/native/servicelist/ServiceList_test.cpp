@@ -68,14 +68,6 @@ TEST(StartTypeTest, FlagsToWindowsStartTypes) {
   EXPECT_EQ(3u, FlagsToStartType(true, false));
   EXPECT_EQ(4u, FlagsToStartType(false, true)) << "not enabled wins over automatic";
   EXPECT_EQ(4u, FlagsToStartType(false, false));
-  for (bool enabled : {false, true}) {
-    for (bool automatic : {false, true}) {
-      bool readEnabled = false, readAutomatic = false;
-      StartTypeToFlags(FlagsToStartType(enabled, automatic), readEnabled, readAutomatic);
-      EXPECT_EQ(enabled, readEnabled);
-      EXPECT_EQ(enabled && automatic, readAutomatic);
-    }
-  }
 }
 
 TEST(DebugPayloadTest, CommandKindTextAndTerminator) {
@@ -87,7 +79,6 @@ TEST(DebugPayloadTest, CommandKindTextAndTerminator) {
   EXPECT_EQ(text, payload.substr(2, text.size()));
   EXPECT_EQ('\0', payload.back());
   EXPECT_EQ(std::string("\x01\x01\0", 3), DebugPayload("", 0));
-  EXPECT_EQ(std::string("\x01\x02" "ab\0", 5), DebugPayload("ab", 1));
 }
 
 TEST(DebugPayloadTest, OnlyTheLoneSeparatorCharacterSelectsTheSeparatorCommand) {
