@@ -11,6 +11,7 @@
 #include "app/Platform.h"
 #include "app/fMain.h"
 #include "shell/OsError.h"
+#include "shell/TextConv.h"
 
 using namespace vantrel;
 
@@ -65,6 +66,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RealPlatform().dialogs.ShowError(e.StandardMessage());
   } catch (const EActionError& e) {
     RealPlatform().dialogs.ShowError(e.Message());
+  } catch (const std::exception& e) {
+    RealPlatform().dialogs.ShowError(FromUtf8(e.what()));  // e.g. an unreadable alias file
   }
   return 1;
 }
