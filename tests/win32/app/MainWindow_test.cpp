@@ -1,5 +1,6 @@
 // The main window in-process, with scripted services, probes and boxes.
 #include "tests/win32/app/MainWindowFixture.h"
+#include "shell/uConfig.h"
 
 using namespace vantrel;
 
@@ -121,4 +122,25 @@ TEST_F(MainWindow, ActionsOfAPageAreEnabledOnlyOnThatPage) {
   EXPECT_FALSE(form->acLaunchTools.enabled);  // nothing selected
   EXPECT_TRUE(ui::IsEnabled(form->btnAddTools));
   EXPECT_FALSE(form->acAddAlias.enabled);
+}
+
+TEST_F(MainWindow, StoredPositionIsAppliedOnlyWhenPlausibleAndARealCloseStoresIt) {
+  Config().SetWinPos(RECT{50, 60, 530, 360});
+  Create();
+  RECT r;
+  GetWindowRect(form->Handle(), &r);
+  EXPECT_EQ(r.left, 50);
+  EXPECT_EQ(r.top, 60);
+  EXPECT_EQ(r.right, 530);
+  form->acCloseCPAExecute();
+  const RECT stored = Config().GetWinPos();
+  EXPECT_EQ(stored.left, 50);
+  EXPECT_EQ(stored.bottom, 360);
+
+  Config().SetWinPos(RECT{0, 60, 530, 360});  // left 0: centred instead
+  form.reset();
+  Create();
+  GetWindowRect(form->Handle(), &r);
+  EXPECT_NE(r.left, 0);
+  EXPECT_NE(r.right - r.left, 480);
 }
