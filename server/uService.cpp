@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "shell/Handles.h"
+
 #include <vector>
 
 #include "shell/Application.h"
@@ -14,20 +16,6 @@ constexpr int PollCount = 10;
 constexpr DWORD PollIntervalMs = 1000;
 constexpr UINT SystemDirectoryBufferLength = 260;
 
-class ScHandle {
- public:
-  explicit ScHandle(SC_HANDLE handle) : handle_(handle) {}
-  ~ScHandle() {
-    if (handle_) CloseServiceHandle(handle_);
-  }
-  ScHandle(const ScHandle&) = delete;
-  ScHandle& operator=(const ScHandle&) = delete;
-  explicit operator bool() const { return handle_ != nullptr; }
-  SC_HANDLE Get() const { return handle_; }
-
- private:
-  SC_HANDLE handle_;
-};
 
 ScHandle OpenManager(DWORD access) { return ScHandle(OpenSCManagerW(nullptr, nullptr, access)); }
 

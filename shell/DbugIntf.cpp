@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "shell/Handles.h"
+
 #include <atomic>
 
 #include "shell/Application.h"
@@ -22,19 +24,6 @@ constexpr DWORD ViewerReadyTimeoutMs = 3000;
 std::atomic<bool> viewerStartFailed{false};
 std::atomic<int> viewerStartAttempts{0};
 
-class OwnedHandle {
- public:
-  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
-  ~OwnedHandle() {
-    if (handle_) CloseHandle(handle_);
-  }
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 std::wstring Trimmed(const std::wstring& text) {
   std::size_t first = 0;

@@ -1,6 +1,8 @@
 #include "shell/uExec.h"
 
 #include <windows.h>
+
+#include "shell/Handles.h"
 #include <shellapi.h>
 
 #include <vector>
@@ -11,19 +13,6 @@ namespace {
 constexpr DWORD WaitSliceMs = 500;
 constexpr INT_PTR ShellExecuteSucceeded = 32;  // ShellExecute answers above this on success
 
-class OwnedHandle {
- public:
-  explicit OwnedHandle(HANDLE handle = nullptr) : handle_(handle) {}
-  ~OwnedHandle() {
-    if (handle_) CloseHandle(handle_);
-  }
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 bool DirectoryExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
