@@ -1,0 +1,276 @@
+// The alias page of the running program: aliases added, changed and deleted through the editor
+// dialog reach aliases.conf when the settings are applied, and a failed save keeps the old file.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "aliases/AliasTexts.h"
+#include "aliases/fAlias.h"
+#include "app/ControlIds.h"
+#include "tests/e2e/Harness.h"
+
+using namespace e2e;
+
+namespace {
+
+using vantrel::TfrmAlias;
+constexpr DWORD kMessageTimeoutMs = 5000;
+
+std::string Ansi(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  std::ofstream(std::filesystem::path(path), std::ios::binary) << bytes;
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, message, wp, lp, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
+  return static_cast<LRESULT>(result);
+}
+
+// A list view of another process: the item records it reads and writes must live there.
+class RemoteListView {
+ public:
+  explicit RemoteListView(HWND list) : list_(list) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_)
+      memory_ = VirtualAllocEx(process_, nullptr, kBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  }
+  ~RemoteListView() {
+    if (memory_) VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  RemoteListView(const RemoteListView&) = delete;
+  RemoteListView& operator=(const RemoteListView&) = delete;
+
+  bool Usable() const { return memory_ != nullptr; }
+  int Count() { return static_cast<int>(Send(list_, LVM_GETITEMCOUNT, 0, 0)); }
+
+  std::wstring Text(int item, int column) {
+    auto* text = reinterpret_cast<wchar_t*>(static_cast<char*>(memory_) + sizeof(LVITEMW));
+    LVITEMW record{};
+    record.iSubItem = column;
+    record.pszText = text;
+    record.cchTextMax = kTextChars;
+    WriteProcessMemory(process_, memory_, &record, sizeof record, nullptr);
+    const int length = static_cast<int>(Send(list_, LVM_GETITEMTEXTW, item, Remote()));
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    ReadProcessMemory(process_, text, result.data(), result.size() * sizeof(wchar_t), nullptr);
+    return result;
+  }
+
+  // "name=path" per item, as the page shows them.
+  std::vector<std::wstring> Items() {
+    std::vector<std::wstring> items;
+    for (int i = 0; i < Count(); ++i) items.push_back(Text(i, 0) + L"=" + Text(i, 1));
+    return items;
+  }
+
+  bool Select(const std::wstring& name) {
+    for (int i = 0; i < Count(); ++i) {
+      if (Text(i, 0) != name) continue;
+      LVITEMW record{};
+      record.stateMask = record.state = LVIS_SELECTED | LVIS_FOCUSED;
+      WriteProcessMemory(process_, memory_, &record, sizeof record, nullptr);
+      Send(list_, LVM_SETITEMSTATE, i, Remote());
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int kTextChars = 1024;
+  static constexpr SIZE_T kBytes = sizeof(LVITEMW) + kTextChars * sizeof(wchar_t);
+  LPARAM Remote() const { return reinterpret_cast<LPARAM>(memory_); }
+
+  HWND list_;
+  HANDLE process_ = nullptr;
+  void* memory_ = nullptr;
+};
+
+class Aliases : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearRegistrations();
+    ResetUserSettings();
+    root = LayInstallation(L"aliases", Kind::Firebird);
+    RegisterRoot(Kind::Firebird, root);
+    aliasFile = root + L"\\aliases.conf";
+    CreateDirectoryW((root + L"\\data").c_str(), nullptr);
+    for (const wchar_t* name : {L"stock.fdb", L"müşteri.fdb", L"archive.gdb"})
+      WriteBytes(Data(name), "db");
+    // No settings lines: the program adds them at start.
+    original = Ansi(L"# Müşteri veri tabanları\r\n"
+                    L"stock = C:\\old\\stock.fdb # moved\r\n"
+                    L"main=C:\\db\\main.fdb\r\n"
+                    L"\r\n"
+                    L"# son\r\n");
+    WriteBytes(aliasFile, original);
+  }
+  void TearDown() override { ClearRegistrations(); }
+
+  std::wstring Data(const wchar_t* name) { return root + L"\\data\\" + name; }
+
+  std::string SettingsLines() {
+    return "# Socket_Port=3049\r\n# ZeeBeeDee_Port=3051\r\n# ZeeBeeDee=True\r\n# DEFAULT_PATH=" +
+           Ansi(BinDir()) + "\\\r\n";
+  }
+
+  // Starts the program and brings the alias page to the front through the tray menu's command.
+  HWND StartOnAliasPage(Vantrel& app) {
+    HWND main = app.WaitMainWindow();
+    if (!main || !WaitFor([&] { return IsWindowVisible(main) != FALSE; })) return nullptr;
+    PostMessageW(main, WM_COMMAND, vantrel::idMenuAliasManager, 0);
+    HWND list = FindControl(main, vantrel::idAliasList);
+    if (!WaitFor([&] { return IsWindowVisible(list) != FALSE; })) return nullptr;
+    return main;
+  }
+
+  // A click as the button reports it to its page, once the button follows its enabled action
+  // (actions are brought up to date when the program is idle).
+  static bool Click(HWND main, int id) {
+    HWND button = FindControl(main, id);
+    if (!WaitFor([&] { return IsWindowEnabled(button) != FALSE; }, 5000)) return false;
+    PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+    return true;
+  }
+
+  static HWND WaitEditor(Vantrel& app) {
+    HWND found = nullptr;
+    WaitFor([&] {
+      found = nullptr;
+      while ((found = FindWindowExW(nullptr, found, nullptr, vantrel::txt::alias::DialogCaption)) != nullptr) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(found, &pid);
+        if (pid == app.Pid() && IsWindowVisible(found)) return true;
+      }
+      return false;
+    });
+    return found;
+  }
+
+  // Opens the editor with the button, types into the given fields, presses OK and waits until
+  // the dialog is gone.
+  static bool FillEditor(Vantrel& app, HWND main, int buttonId, const std::wstring* name,
+                         const std::wstring* path) {
+    if (!Click(main, buttonId)) return false;
+    HWND editor = WaitEditor(app);
+    if (!editor) return false;
+    if (name)
+      Send(GetDlgItem(editor, TfrmAlias::idAliasName), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name->c_str()));
+    if (path)
+      Send(GetDlgItem(editor, TfrmAlias::idDatabase), WM_SETTEXT, 0,
+           reinterpret_cast<LPARAM>(path->c_str()));
+    PressButton(editor, IDOK);
+    return WaitFor([&] { return !IsWindowVisible(editor); }, 5000);
+  }
+
+  static bool Apply(HWND main) {
+    HWND apply = FindControl(main, vantrel::idApply);
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(vantrel::idApply, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(apply));
+    return WaitFor([&] { return !IsWindowEnabled(apply); });
+  }
+
+  std::wstring root, aliasFile;
+  std::string original;
+};
+
+TEST_F(Aliases, AddEditAndDeleteOnThePageReachTheFileWhenApplied) {
+  Vantrel app;
+  HWND main = StartOnAliasPage(app);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(ReadBytes(aliasFile), SettingsLines() + original);
+
+  RemoteListView list(FindControl(main, vantrel::idAliasList));
+  ASSERT_TRUE(list.Usable());
+  EXPECT_EQ(list.Items(),
+            (std::vector<std::wstring>{L"stock=C:\\old\\stock.fdb", L"main=C:\\db\\main.fdb"}));
+
+  const std::wstring newName = L"müşteri", newPath = Data(L"müşteri.fdb");
+  ASSERT_TRUE(FillEditor(app, main, vantrel::idAddAlias, &newName, &newPath));
+
+  // The line has a blank before "=", so the changed alias moves to the end, written without it.
+  ASSERT_TRUE(list.Select(L"stock"));
+  const std::wstring stockPath = Data(L"stock.fdb");
+  ASSERT_TRUE(FillEditor(app, main, vantrel::idEditAlias, nullptr, &stockPath));
+
+  ASSERT_TRUE(list.Select(L"main"));
+  ASSERT_TRUE(Click(main, vantrel::idDeleteAlias));
+  HWND box = app.WaitMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), L"Bu takma adı silmek istediğinizden emin misiniz: main ?");
+  PressButton(box, IDYES);
+
+  ASSERT_TRUE(WaitFor([&] { return list.Count() == 2; }));
+  EXPECT_EQ(list.Items(), (std::vector<std::wstring>{newName + L"=" + newPath,
+                                                     L"stock=" + stockPath}));
+  // Nothing reaches the file before Apply.
+  EXPECT_EQ(ReadBytes(aliasFile), SettingsLines() + original);
+
+  ASSERT_TRUE(Apply(main));
+  EXPECT_EQ(ReadBytes(aliasFile), SettingsLines() + Ansi(L"# Müşteri veri tabanları\r\n"
+                                                         L"\r\n"
+                                                         L"# son\r\n" +
+                                                         newName + L"=" + newPath + L"\r\n"
+                                                         L"stock=" + stockPath + L"\r\n"));
+}
+
+// Under Wine a file that another process holds open cannot be replaced, whatever the user's
+// rights (on Windows the missing delete sharing does the same), so holding aliases.conf open
+// makes the save fail the way a folder that refuses writing would.
+TEST_F(Aliases, FailedSaveKeepsTheOldFileReportsAndCanBeRetried) {
+  Vantrel app;
+  HWND main = StartOnAliasPage(app);
+  ASSERT_NE(main, nullptr);
+  const std::string before = ReadBytes(aliasFile);
+  const std::wstring name = L"archive", path = Data(L"archive.gdb");
+  ASSERT_TRUE(FillEditor(app, main, vantrel::idAddAlias, &name, &path));
+
+  HANDLE held = CreateFileW(aliasFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  PostMessageW(main, WM_COMMAND, MAKEWPARAM(vantrel::idApply, BN_CLICKED),
+               reinterpret_cast<LPARAM>(FindControl(main, vantrel::idApply)));
+  HWND box = app.WaitMessageBox();
+  CloseHandle(held);
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(MessageBoxText(box).find(aliasFile), std::wstring::npos) << MessageBoxText(box);
+  PressButton(box, IDOK);
+
+  EXPECT_EQ(ReadBytes(aliasFile), before);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((root + L"\\*.tmp").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left behind: " << found.cFileName;
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  EXPECT_TRUE(IsWindowEnabled(FindControl(main, vantrel::idApply)));  // still pending
+
+  ASSERT_TRUE(Apply(main));
+  EXPECT_EQ(ReadBytes(aliasFile), before + Ansi(name + L"=" + path + L"\r\n"));
+}
+
+}  // namespace

@@ -1,0 +1,349 @@
+// The alias page of the main window in-process: the list it shows, and adding, changing and
+// deleting aliases through the real editor dialog, driven from inside its modal loop.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <tuple>
+
+#include "aliases/AliasTexts.h"
+#include "app/ControlIds.h"
+#include "shell/TextConv.h"
+#include "tests/win32/aliaspage/DialogDriver.h"
+#include "tests/win32/app/MainWindowFixture.h"
+
+using namespace vantrel;
+using namespace vantrel::testing_support;
+using namespace aliastest;
+
+namespace {
+
+// Complete and valid settings lines: loading them writes nothing back.
+const std::string kSettings =
+    "# DEFAULT_PATH=C:\\\r\n# ZeeBeeDee=True\r\n# ZeeBeeDee_Port=3051\r\n# Socket_Port=3049\r\n";
+constexpr int kFirstAliasLine = 4;
+
+struct Item {
+  std::wstring name, path;
+  int line;
+  bool operator==(const Item&) const = default;
+};
+
+void PrintTo(const Item& item, std::ostream* os) {
+  *os << "{" << ToUtf8(item.name) << ", " << ToUtf8(item.path) << ", " << item.line << "}";
+}
+
+MSG KeyDown(HWND target, WPARAM key) {
+  MSG msg{};
+  msg.hwnd = target;
+  msg.message = WM_KEYDOWN;
+  msg.wParam = key;
+  return msg;
+}
+
+class AliasPage : public MainWindow {
+ protected:
+  void CreateWith(const std::string& aliasLines, bool readOnly = false) {
+    root = MakeRoot(true);
+    aliasFile = root + L"\\aliases.conf";
+    SetFileAttributesW(aliasFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::ofstream(std::filesystem::path(aliasFile), std::ios::binary) << kSettings << aliasLines;
+    if (readOnly) SetFileAttributesW(aliasFile.c_str(), FILE_ATTRIBUTE_READONLY);
+    CreateDirectoryW((root + L"\\data").c_str(), nullptr);
+    for (const wchar_t* name : {L"a.fdb", L"b.fdb"}) {
+      std::ofstream(std::filesystem::path(root + L"\\data\\" + name)) << "db";
+    }
+    Create();
+    form->SetActivePage(TfrmMain::tabAlias);
+    form->pagMainChange();
+    form->FormShow();  // settings clean: only the page's own changes count below
+    form->ActionListUpdate();
+  }
+
+  void TearDown() override {
+    form.reset();
+    SetFileAttributesW(aliasFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(aliasFile.c_str());
+    for (const wchar_t* name : {L"a.fdb", L"b.fdb"}) DeleteFileW(Data(name).c_str());
+    RemoveDirectoryW((root + L"\\data").c_str());
+  }
+
+  std::wstring Data(const wchar_t* name) { return root + L"\\data\\" + name; }
+  std::string AnsiData(const wchar_t* name) { return ToAnsi(Data(name)); }
+
+  std::vector<Item> Items() {
+    std::vector<Item> items;
+    HWND list = form->lvAlias;
+    for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+      wchar_t name[512] = {}, path[512] = {};
+      ListView_GetItemText(list, i, 0, name, 512);
+      ListView_GetItemText(list, i, 1, path, 512);
+      LVITEMW data{};
+      data.mask = LVIF_PARAM;
+      data.iItem = i;
+      ListView_GetItem(list, &data);
+      items.push_back({name, path, static_cast<int>(data.lParam)});
+    }
+    return items;
+  }
+
+  void SelectLine(int line) {
+    const auto items = Items();
+    for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+      if (items[static_cast<std::size_t>(i)].line == line)
+        ListView_SetItemState(form->lvAlias, i, LVIS_SELECTED | LVIS_FOCUSED,
+                              LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    form->ActionListUpdate();
+  }
+
+  std::vector<std::string> AliasLines() {
+    auto lines = form->Aliases.Lines();
+    lines.erase(lines.begin(), lines.begin() + kFirstAliasLine);
+    return lines;
+  }
+
+  bool SettingsChanged() { return ui::IsEnabled(form->btnApply); }
+
+  std::wstring aliasFile;
+};
+
+// Fills the dialog and presses OK; records what the dialog showed when it opened.
+struct EditorAnswer {
+  EditorAnswer(std::wstring typedName, std::wstring typedPath)
+      : name(std::move(typedName)), path(std::move(typedPath)) {}
+  std::wstring name, path;
+  std::wstring openedName, openedPath;
+  bool okEnabledAtOpen = true;
+
+  std::vector<DialogDriver::Step> Steps() {
+    return {[this](HWND d) {
+              openedName = TextOf(Field(d, TfrmAlias::idAliasName));
+              openedPath = TextOf(Field(d, TfrmAlias::idDatabase));
+              okEnabledAtOpen = IsWindowEnabled(Field(d, IDOK)) != FALSE;
+              Type(d, TfrmAlias::idAliasName, name);
+              Type(d, TfrmAlias::idDatabase, path);
+            },
+            [](HWND d) { ClickOk(d); }};
+  }
+};
+
+TEST_F(AliasPage, ListsOnlyAliasEntriesTrimmedWithTheirLineIndexes) {
+  CreateWith("# a comment=with equals\r\n"
+             "\r\n"
+             "no equals sign\r\n"
+             " =C:\\nameless.fdb\r\n"
+             "pathless=  \r\n"
+             "  main = C:\\db\\main.fdb  # the main one\r\n"
+             "=\r\n" +
+             ToAnsi(L"müşteri=C:\\veri\\müşteri.fdb\r\n") +
+             "#hidden=C:\\db\\hidden.fdb\r\n"
+             "tab\t=\tC:\\db\\tab.fdb\r\n");
+  const std::vector<Item> expected = {
+      {L"main", L"C:\\db\\main.fdb", kFirstAliasLine + 5},
+      {L"müşteri", L"C:\\veri\\müşteri.fdb", kFirstAliasLine + 7},
+      {L"tab", L"C:\\db\\tab.fdb", kFirstAliasLine + 9},
+  };
+  EXPECT_EQ(Items(), expected);
+  // Coming to the front selects the top item.
+  EXPECT_EQ(ListView_GetNextItem(form->lvAlias, -1, LVNI_SELECTED), 0);
+}
+
+TEST_F(AliasPage, AddAppendsTheLineWithoutBlanksAndMarksTheSettingsChanged) {
+  CreateWith("main=C:\\db\\main.fdb\r\n# tail comment\r\n");
+  EditorAnswer answer{L"  yeni  ", L" " + Data(L"a.fdb") + L" "};
+  {
+    DialogDriver driver(answer.Steps());
+    form->acAddAliasExecute();
+    EXPECT_TRUE(driver.AllStepsRan());
+    EXPECT_FALSE(driver.HadToClose());
+  }
+  EXPECT_EQ(answer.openedName, L"noname");
+  EXPECT_EQ(answer.openedPath, L"");
+  EXPECT_FALSE(answer.okEnabledAtOpen);
+  EXPECT_EQ(AliasLines(), (std::vector<std::string>{"main=C:\\db\\main.fdb", "# tail comment",
+                                                    "yeni=" + AnsiData(L"a.fdb")}));
+  EXPECT_EQ(Items().back(), (Item{L"yeni", Data(L"a.fdb"), kFirstAliasLine + 2}));
+  EXPECT_TRUE(SettingsChanged());
+
+  // A second alias of an existing name only warns; both are kept and listed.
+  EditorAnswer again{L"MAIN", Data(L"b.fdb")};
+  DialogDriver driver(again.Steps());
+  form->acAddAliasExecute();
+  EXPECT_EQ(form->Aliases.LineAt(form->Aliases.LineCount() - 1), "MAIN=" + AnsiData(L"b.fdb"));
+  EXPECT_EQ(Items().size(), 3u);
+}
+
+TEST_F(AliasPage, CancelledAddOrEditChangesNothing) {
+  CreateWith("main=C:\\db\\main.fdb\r\n");
+  const auto before = form->Aliases.Lines();
+  auto cancel = [](HWND d) {
+    Type(d, TfrmAlias::idAliasName, L"other");
+    PostMessageW(d, WM_CLOSE, 0, 0);
+  };
+  {
+    DialogDriver driver({cancel});
+    form->acAddAliasExecute();
+    EXPECT_TRUE(driver.AllStepsRan());
+  }
+  SelectLine(kFirstAliasLine);
+  {
+    DialogDriver driver({cancel});
+    form->acEditAliasExecute();
+    EXPECT_TRUE(driver.AllStepsRan());
+  }
+  EXPECT_EQ(form->Aliases.Lines(), before);
+  EXPECT_FALSE(SettingsChanged());
+}
+
+TEST_F(AliasPage, EditRewritesInPlaceUnlessTheNameChangesInAnyCharacter) {
+  CreateWith("main=C:\\db\\main.fdb\r\n"
+             "spaced = C:\\db\\spaced.fdb # note\r\n"
+             "last=C:\\db\\last.fdb\r\n");
+  // Only the path: the line stays where it is.
+  SelectLine(kFirstAliasLine);
+  EditorAnswer path{L"main", Data(L"a.fdb")};
+  {
+    DialogDriver driver(path.Steps());
+    form->acEditAliasExecute();
+  }
+  EXPECT_EQ(path.openedName, L"main");
+  EXPECT_EQ(path.openedPath, L"C:\\db\\main.fdb");
+  EXPECT_FALSE(path.okEnabledAtOpen);
+  EXPECT_EQ(AliasLines()[0], "main=" + AnsiData(L"a.fdb"));
+  EXPECT_TRUE(SettingsChanged());
+
+  // The raw name has a blank before "=": the dialog gets name and value as they stand (comment
+  // included), and the rewritten line goes to the end without blanks.
+  SelectLine(kFirstAliasLine + 1);
+  EditorAnswer spaced{L"spaced", Data(L"b.fdb")};
+  {
+    DialogDriver driver(spaced.Steps());
+    form->acEditAliasExecute();
+  }
+  EXPECT_EQ(spaced.openedName, L"spaced ");
+  EXPECT_EQ(spaced.openedPath, L" C:\\db\\spaced.fdb # note");
+  EXPECT_EQ(AliasLines(), (std::vector<std::string>{"main=" + AnsiData(L"a.fdb"),
+                                                    "last=C:\\db\\last.fdb",
+                                                    "spaced=" + AnsiData(L"b.fdb")}));
+
+  // A change of letter case alone is a new name: it moves too.
+  SelectLine(kFirstAliasLine);
+  EditorAnswer upper{L"Main", Data(L"a.fdb")};
+  {
+    DialogDriver driver(upper.Steps());
+    form->acEditAliasExecute();
+  }
+  EXPECT_EQ(AliasLines(), (std::vector<std::string>{"last=C:\\db\\last.fdb",
+                                                    "spaced=" + AnsiData(L"b.fdb"),
+                                                    "Main=" + AnsiData(L"a.fdb")}));
+  EXPECT_EQ(Items().size(), 3u);
+}
+
+TEST_F(AliasPage, EditingTheSecondOfTwoSameNamedAliasesLeavesTheFirstAlone) {
+  CreateWith("db=C:\\db\\first.fdb\r\nmiddle=C:\\db\\middle.fdb\r\nDB=C:\\db\\second.fdb\r\n");
+  SelectLine(kFirstAliasLine + 2);
+  EditorAnswer answer{L"DB", Data(L"b.fdb")};
+  {
+    DialogDriver driver(answer.Steps());
+    form->acEditAliasExecute();
+  }
+  EXPECT_EQ(answer.openedPath, L"C:\\db\\second.fdb");  // its own path, not the first's
+  const auto lines = AliasLines();
+  EXPECT_EQ(lines.front(), "db=C:\\db\\first.fdb");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "DB=" + AnsiData(L"b.fdb")), 1);
+  EXPECT_EQ(lines.size(), 3u);
+}
+
+TEST_F(AliasPage, DeleteAsksWithTheAliasNameAndRemovesExactlyItsLine) {
+  CreateWith("# keep me\r\n one = C:\\db\\one.fdb\r\n\r\ntwo=C:\\db\\two.fdb\r\n");
+  SelectLine(kFirstAliasLine + 1);
+  dialogs.answers = {AnswerNo, AnswerYes};
+  form->acDeleteAliasExecute();
+  EXPECT_EQ(AliasLines().size(), 4u);
+  EXPECT_FALSE(SettingsChanged());
+
+  form->acDeleteAliasExecute();
+  ASSERT_EQ(dialogs.questions.size(), 2u);
+  EXPECT_EQ(dialogs.questions[1], L"Bu takma adı silmek istediğinizden emin misiniz: one ?");
+  EXPECT_EQ(AliasLines(), (std::vector<std::string>{"# keep me", "", "two=C:\\db\\two.fdb"}));
+  EXPECT_EQ(Items(), (std::vector<Item>{{L"two", L"C:\\db\\two.fdb", kFirstAliasLine + 2}}));
+  EXPECT_TRUE(SettingsChanged());
+
+  // Nothing selected after the refresh: nothing to delete.
+  form->acDeleteAliasExecute();
+  EXPECT_EQ(dialogs.questions.size(), 2u);
+}
+
+TEST_F(AliasPage, ReadOnlyFileIsListedButCannotBeChanged) {
+  CreateWith("main=C:\\db\\main.fdb\r\n", true);
+  ASSERT_TRUE(form->Aliases.ReadOnly());
+  EXPECT_EQ(Items().size(), 1u);
+  SelectLine(kFirstAliasLine);
+  EXPECT_FALSE(form->acAddAlias.enabled);
+  EXPECT_FALSE(form->acEditAlias.enabled);
+  EXPECT_FALSE(form->acDeleteAlias.enabled);
+  for (HWND button : {form->btnAddAlias, form->btnEditAlias, form->btnDeleteAlias})
+    EXPECT_FALSE(ui::IsEnabled(button));
+  for (UINT id : {idMenuAddAlias, idMenuEditAlias, idMenuDeleteAlias})
+    EXPECT_TRUE(GetMenuState(form->pmAlias, id, MF_BYCOMMAND) & MF_GRAYED);
+
+  DialogDriver driver({[](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); }});
+  form->lvAliasDblClick();
+  const MSG insert = KeyDown(form->lvAlias, VK_INSERT);
+  EXPECT_FALSE(form->HandleShortcut(insert));
+  EXPECT_EQ(driver.StepsRun(), 0);  // no dialog opened
+  EXPECT_EQ(AliasLines().size(), 1u);
+}
+
+TEST_F(AliasPage, KeysAndDoubleClickActOnlyWhileThePageIsInFront) {
+  CreateWith("main=C:\\db\\main.fdb\r\n");
+  form->SetActivePage(TfrmMain::tabStartup);
+  form->pagMainChange();
+  form->ActionListUpdate();
+  const MSG insert = KeyDown(form->lvAlias, VK_INSERT);
+  {
+    DialogDriver driver({[](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); }});
+    EXPECT_FALSE(form->HandleShortcut(insert));
+    form->lvAliasDblClick();
+    EXPECT_EQ(driver.StepsRun(), 0);
+  }
+
+  form->SetActivePage(TfrmMain::tabAlias);
+  form->pagMainChange();  // selects the top item
+  form->ActionListUpdate();
+  {
+    DialogDriver driver({[](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); }});
+    EXPECT_TRUE(form->HandleShortcut(insert));
+    EXPECT_EQ(driver.StepsRun(), 1);
+  }
+  EditorAnswer answer{L"main", Data(L"b.fdb")};
+  {
+    DialogDriver driver(answer.Steps());
+    form->lvAliasDblClick();
+  }
+  EXPECT_EQ(answer.openedName, L"main");
+  EXPECT_EQ(AliasLines(), std::vector<std::string>{"main=" + AnsiData(L"b.fdb")});
+}
+
+TEST_F(AliasPage, PathColumnTakesTheRestOfTheWidthButNeverLessThanNothing) {
+  CreateWith("main=C:\\db\\main.fdb\r\n");
+  RECT client;
+  GetClientRect(form->lvAlias, &client);
+  ListView_SetColumnWidth(form->lvAlias, 0, 120);
+  form->lvAliasResize();
+  EXPECT_EQ(ListView_GetColumnWidth(form->lvAlias, 1), client.right - 120);
+
+  // One or two pixels short would read as "fit the contents" to the list view.
+  for (int over : {1, 2, 50}) {
+    ListView_SetColumnWidth(form->lvAlias, 0, client.right + over);
+    form->lvAliasResize();
+    EXPECT_EQ(ListView_GetColumnWidth(form->lvAlias, 1), 0) << over;
+  }
+}
+
+}  // namespace
