@@ -101,8 +101,14 @@ LRESULT CALLBACK TModalDialog::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 
 LRESULT TModalDialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case DM_GETDEFID:
+    case DM_GETDEFID: {
+      // Enter presses a focused push button, as in any dialog, else the default button.
+      HWND focus = GetFocus();
+      if (focus && IsChild(hwnd_, focus) &&
+          (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+        return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
       return MAKELRESULT(defaultId_, DC_HASDEFID);
+    }
     case WM_COMMAND: {
       const int id = LOWORD(wp);
       HWND control = reinterpret_cast<HWND>(lp);
