@@ -36,6 +36,12 @@ inline std::wstring MakeRoot(bool withGuardian) {
 
 class MainWindow : public ::testing::Test {
  protected:
+  // The registration this fixture made is not left to the next test program in the prefix.
+  ~MainWindow() override {
+    form.reset();
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kFirebirdKey, L"DefaultInstance");
+  }
+
   static void SetUpTestSuite() {
     static bool created = false;
     if (!created) CreateApplicationWindow(GetModuleHandleW(nullptr));
