@@ -18,6 +18,15 @@ HWND Create(const wchar_t* cls, HWND parent, int id, const std::wstring& text, D
 
 }  // namespace
 
+HFONT CreateWindowFont(int weight) {
+  HDC screen = GetDC(nullptr);
+  const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, TURKISH_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+}
+
 HWND Label(HWND parent, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle, int id) {
   return Create(L"STATIC", parent, id, text, SS_LEFT | SS_NOPREFIX | extraStyle, 0, r, font);
 }

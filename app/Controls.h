@@ -10,6 +10,9 @@ struct Rect {
   int x, y, w, h;
 };
 
+// The program's font: "MS Sans Serif" 8 pt, Turkish character set; the caller owns it.
+HFONT CreateWindowFont(int weight);
+
 HWND Label(HWND parent, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle = 0,
            int id = -1);
 HWND Button(HWND parent, int id, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle = 0);

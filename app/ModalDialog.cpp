@@ -1,18 +1,12 @@
 #include "app/ModalDialog.h"
 
+#include "app/Controls.h"
+
 namespace vantrel {
 namespace {
 
 constexpr wchar_t kDialogClass[] = L"TVantrelDialog";
 
-HFONT MakeFont(int weight) {
-  HDC screen = GetDC(nullptr);
-  const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
-  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, TURKISH_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
-}
 
 }  // namespace
 
@@ -30,8 +24,8 @@ TModalDialog::TModalDialog(HWND owner, const std::wstring& caption, int clientWi
     RegisterClassExW(&wc);
     registered = true;
   }
-  font_ = MakeFont(FW_NORMAL);
-  boldFont_ = MakeFont(FW_BOLD);
+  font_ = ui::CreateWindowFont(FW_NORMAL);
+  boldFont_ = ui::CreateWindowFont(FW_BOLD);
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   RECT r{0, 0, clientWidth, clientHeight};

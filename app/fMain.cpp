@@ -83,15 +83,8 @@ TfrmMain::~TfrmMain() {
 // Creation
 
 void TfrmMain::CreateFonts() {
-  HDC screen = GetDC(nullptr);
-  int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
-  font_ = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, TURKISH_CHARSET,
-                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                      DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
-  boldFont_ = CreateFontW(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, TURKISH_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                          DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+  font_ = ui::CreateWindowFont(FW_NORMAL);
+  boldFont_ = ui::CreateWindowFont(FW_BOLD);
 }
 
 void TfrmMain::CreateWindowAndControls() {
