@@ -93,6 +93,9 @@ std::wstring GetText(HWND control) {
 }
 
 void SetText(HWND control, const std::wstring& text) { SetWindowTextW(control, text.c_str()); }
+void UpdateText(HWND control, const std::wstring& text) {
+  if (GetText(control) != text) SetWindowTextW(control, text.c_str());
+}
 bool IsChecked(HWND checkBox) { return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void Enable(HWND control, bool enabled) { EnableWindow(control, enabled ? TRUE : FALSE); }
 bool IsEnabled(HWND control) { return IsWindowEnabled(control) != FALSE; }

@@ -27,6 +27,9 @@ void AddListViewColumn(HWND listView, int index, const std::wstring& caption, in
 
 std::wstring GetText(HWND control);
 void SetText(HWND control, const std::wstring& text);
+// Writes the text only when it differs: a write repaints (and for edits notifies) even when
+// nothing changed, and the status labels are set every second.
+void UpdateText(HWND control, const std::wstring& text);
 bool IsChecked(HWND checkBox);
 void Enable(HWND control, bool enabled);
 bool IsEnabled(HWND control);

@@ -62,7 +62,7 @@ void TfrmMain::RefreshServerState() {
       guardianState = setup.Enabled ? txt::Stopped : txt::Disabled;
     }
   }
-  ui::SetText(lblGuardianState, guardianState);
+  ui::UpdateText(lblGuardianState, guardianState);
 
   std::wstring serverState;
   if (ServerFound) {
@@ -74,12 +74,12 @@ void TfrmMain::RefreshServerState() {
     } else {
       serverState = txt::Stopped;
     }
-    ui::SetText(btnStartStop, running ? txt::ButtonStop : txt::ButtonStart);
+    ui::UpdateText(btnStartStop, running ? txt::ButtonStop : txt::ButtonStart);
   } else {
-    ui::SetText(btnStartStop, txt::ButtonVoid);
+    ui::UpdateText(btnStartStop, txt::ButtonVoid);
     serverState = txt::NotInstalled;
   }
-  ui::SetText(lblServerState, serverState);
+  ui::UpdateText(lblServerState, serverState);
 
   Running = running;
   const bool admin = CanAdminister();

@@ -4,6 +4,7 @@
 
 #include "shell/Handles.h"
 
+#include <optional>
 #include <vector>
 
 #include "shell/Application.h"
@@ -15,6 +16,8 @@ namespace {
 constexpr int PollCount = 10;
 constexpr DWORD PollIntervalMs = 1000;
 constexpr UINT SystemDirectoryBufferLength = 260;
+// Larger than any service configuration, so one call usually reads it.
+constexpr DWORD ConfigBufferBytes = 8192;
 
 
 ScHandle OpenManager(DWORD access) { return ScHandle(OpenSCManagerW(nullptr, nullptr, access)); }
@@ -36,12 +39,15 @@ class DefaultCursorAtEnd {
 // Reads the service's configuration into buffer; QUERY_SERVICE_CONFIGW holds pointers, so the
 // buffer is pointer-aligned storage. On false the last error is still the failed call's.
 bool ReadServiceConfig(const ScHandle& service, std::vector<std::uint64_t>& buffer) {
-  DWORD needed = 0;
-  QueryServiceConfigW(service.Get(), nullptr, 0, &needed);
-  buffer.assign((needed + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t), 0);
-  DWORD size = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
-  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-  return QueryServiceConfigW(service.Get(), config, size, &needed) != FALSE;
+  DWORD needed = ConfigBufferBytes;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    buffer.assign((needed + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t), 0);
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (QueryServiceConfigW(service.Get(), config, size, &needed)) return true;
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+  }
+  return false;
 }
 
 const QUERY_SERVICE_CONFIGW& AsConfig(const std::vector<std::uint64_t>& buffer) {
@@ -57,11 +63,15 @@ class TServiceControl : public IServiceControl {
     return std::wstring(buffer, length);
   }
 
-  bool CanControlServices() override { return static_cast<bool>(OpenManager(SC_MANAGER_ALL_ACCESS)); }
+  // The answer depends on the process's token, which does not change while it runs; asking once
+  // spares the status refresh a connection to the manager every second.
+  bool CanControlServices() override {
+    if (!mayControl_) mayControl_ = static_cast<bool>(OpenManager(SC_MANAGER_ALL_ACCESS));
+    return *mayControl_;
+  }
 
   ServiceState QueryServiceState(const std::wstring& name) override {
-    ScHandle manager = OpenManager(SC_MANAGER_CONNECT);
-    ScHandle service = OpenNamedService(manager, name, SERVICE_QUERY_STATUS);
+    ScHandle service = OpenForReading(name, SERVICE_QUERY_STATUS);
     SERVICE_STATUS status{};
     if (!service || !QueryServiceStatus(service.Get(), &status)) return ServiceStateUnknown;
     return static_cast<ServiceState>(status.dwCurrentState);
@@ -95,8 +105,7 @@ class TServiceControl : public IServiceControl {
   ServiceSetup QueryServiceSetup(const std::wstring& name) override {
     DefaultCursorAtEnd cursor;
     ServiceSetup setup;
-    ScHandle manager = OpenManager(SC_MANAGER_CONNECT);
-    ScHandle service = OpenNamedService(manager, name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
+    ScHandle service = OpenForReading(name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
     if (!service) return setup;
     std::vector<std::uint64_t> config;
     if (!ReadServiceConfig(service, config)) RaiseLastOSError();
@@ -144,6 +153,27 @@ class TServiceControl : public IServiceControl {
   }
 
  private:
+  // Reading goes through one kept connection: opening the manager is by far the most expensive
+  // step of a status read. Service handles are never kept, so nothing here holds up the removal
+  // of a service. A connection that went bad is opened afresh once.
+  ScHandle OpenForReading(const std::wstring& name, DWORD access) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (!readConnection_) readConnection_ = OpenManager(SC_MANAGER_CONNECT);
+      ScHandle service = OpenNamedService(readConnection_, name, access);
+      if (service || !ConnectionLost(GetLastError())) return service;
+      readConnection_ = ScHandle(nullptr);
+    }
+    return ScHandle(nullptr);
+  }
+
+  static bool ConnectionLost(DWORD error) {
+    return error == ERROR_INVALID_HANDLE || error == RPC_S_SERVER_UNAVAILABLE ||
+           error == RPC_S_CALL_FAILED;
+  }
+
+  ScHandle readConnection_{nullptr};
+  std::optional<bool> mayControl_;
+
   // Up to PollCount reads, one per interval, ending early at the wanted state.
   ServiceState WaitForState(const std::wstring& name, ServiceState wanted) {
     ServiceState state = ServiceStateUnknown;

@@ -1,6 +1,7 @@
 #pragma once
 // Service control: a thin layer over the local service control manager. Every operation opens
-// and closes its own handles; nothing survives between calls.
+// and closes its own service handles; only the manager connection used for reading states and
+// configurations is kept between calls.
 #include <cstdint>
 #include <deque>
 #include <memory>

@@ -13,7 +13,8 @@ constexpr UINT kFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;  // 7
 TTrayIcon::TTrayIcon() {
   static bool registered = false;
   if (!registered) {
-    WNDCLASSEXW wc{sizeof(wc)};
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = WndProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kTrayWindowClass;
@@ -66,14 +67,18 @@ void TTrayIcon::SetActive(bool value) {
 }
 
 void TTrayIcon::SetIcon(HICON icon) {
-  if (icon == icon_) return;
+  // Compared with the handle given last time: icon_ is our own copy of it.
+  if (icon == sourceIcon_) return;
+  sourceIcon_ = icon;
   if (icon_) DestroyIcon(icon_);
   icon_ = icon ? CopyIcon(icon) : nullptr;
   if (active_) Notify(NIM_MODIFY);
 }
 
 void TTrayIcon::SetToolTip(const std::wstring& text) {
-  toolTip_ = text.substr(0, kMaxToolTip);
+  std::wstring cut = text.substr(0, kMaxToolTip);
+  if (cut == toolTip_) return;
+  toolTip_ = std::move(cut);
   if (active_) Notify(NIM_MODIFY);
 }
 
@@ -96,7 +101,8 @@ LRESULT CALLBACK TTrayIcon::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
                       reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
   auto* self = reinterpret_cast<TTrayIcon*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self && msg == WM_TRAYICON_RETIP) {
-    self->SetToolTip(self->toolTip_);
+    // Writes the unchanged tooltip again, which the setter itself would skip.
+    if (self->active_) self->Notify(NIM_MODIFY);
     return 0;
   }
   if (self && msg == WM_TRAYICON_CALLBACK) {

@@ -45,6 +45,7 @@ class TTrayIcon {
 
   HWND window_ = nullptr;
   HICON icon_ = nullptr;  // owned copy
+  HICON sourceIcon_ = nullptr;  // the handle it was copied from
   std::wstring toolTip_;
   bool active_ = false;
   NOTIFYICONDATAW lastRecord_{};

@@ -221,6 +221,28 @@ TEST_F(ServiceControlTest, ServiceNotInstalledReadsUnknownAndIsNeverStarted) {
   EXPECT_EQ(3, Cursor().defaultCalls);
 }
 
+// Reads go through a kept manager connection; a kept service handle would leave a removed
+// service marked for deletion, and an installer could not register it again.
+TEST_F(ServiceControlTest, ReadsHoldNothingThatKeepsARemovedServiceFromBeingRegisteredAgain) {
+  auto service = InstallTestService(L"normal");
+  ASSERT_TRUE(service->Created());
+  const std::wstring name = service->Name();
+  EXPECT_EQ(ServiceStopped, control_->QueryServiceState(name));
+  EXPECT_TRUE(control_->QueryServiceSetup(name).Enabled);
+  service.reset();
+  EXPECT_EQ(ServiceStateUnknown, control_->QueryServiceState(name));
+
+  Sc manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  const std::wstring command = TestServiceCommand(name, L"normal");
+  Sc again(CreateServiceW(manager.Get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                          SERVICE_WIN32_OWN_PROCESS, SERVICE_DISABLED, SERVICE_ERROR_NORMAL,
+                          command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(again) << "registering again failed, error " << GetLastError();
+  EXPECT_EQ(ServiceStopped, control_->QueryServiceState(name));
+  EXPECT_FALSE(control_->QueryServiceSetup(name).Enabled);
+  DeleteService(again.Get());
+}
+
 TEST_F(ServiceControlTest, StartRefusedByTheManagerGivesUnknownAndLeavesTheServiceStopped) {
   auto service = InstallTestService(L"normal", SERVICE_DISABLED);
   ASSERT_TRUE(service->Created());

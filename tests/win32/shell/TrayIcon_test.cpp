@@ -68,13 +68,33 @@ TEST_F(TrayIconTest, TipIsCutTo62CharactersAndUnchangedActiveSendsNothing) {
 
 TEST_F(TrayIconTest, EmptyTipOnAddIsReappliedByThePrivateMessage) {
   tray.SetActive(true);
-  tray.SetToolTip(L"");  // already sent once as a modify
+  tray.SetToolTip(L"");  // unchanged: nothing sent
   calls.clear();
   tray.SetActive(false);
   tray.SetActive(true);
   Pump();
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(calls.back().message, static_cast<DWORD>(NIM_MODIFY));
+}
+
+// The status refresh sets both every second; only a change may reach the shell.
+TEST_F(TrayIconTest, RepeatedIconAndTipSendNothingAndAChangeSendsOneModify) {
+  HICON stopped = LoadIconW(nullptr, IDI_APPLICATION);
+  HICON running = LoadIconW(nullptr, IDI_WARNING);
+  tray.SetIcon(stopped);
+  tray.SetToolTip(L"Vantrel\r\nDurduruldu");
+  tray.SetActive(true);
+  calls.clear();
+  for (int refresh = 0; refresh < 3; ++refresh) {
+    tray.SetIcon(stopped);
+    tray.SetToolTip(L"Vantrel\r\nDurduruldu");
+  }
+  EXPECT_TRUE(calls.empty());
+  tray.SetIcon(running);
+  tray.SetToolTip(L"Vantrel\r\nDurduruldu");
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_NE(calls[0].data.hIcon, nullptr);
 }
 
 TEST_F(TrayIconTest, MouseMessagesRaiseTheEvents) {
