@@ -2,11 +2,29 @@
 
 #include "remote/Socket.h"
 
+#include <chrono>
+#include <mutex>
+#include <optional>
+
 namespace vantrel {
 
 bool ICommandHost::FileExists(const std::string& path) { return net::FileExists(path); }
 
-std::string ICommandHost::LocalIPAddress() { return vantrel::LocalIPAddress(); }
+// Resolving the host name costs more than the rest of a list request, and a DNS query when the
+// name is not in the hosts file; an address a few seconds old serves the client as well.
+std::string ICommandHost::LocalIPAddress() {
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kKeptFor = std::chrono::seconds(5);
+  static std::mutex mutex;
+  static std::string address;
+  static std::optional<Clock::time_point> resolvedAt;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (!resolvedAt || Clock::now() - *resolvedAt > kKeptFor) {
+    address = vantrel::LocalIPAddress();
+    resolvedAt = Clock::now();
+  }
+  return address;
+}
 
 bool TMutexCommandHost::RunSerialised(const std::function<void()>& work) {
   std::lock_guard<std::mutex> lock(mutex_);
