@@ -127,26 +127,6 @@ bool WaitSockets(const std::vector<SocketHandle>& sockets, const std::vector<boo
   return true;
 }
 
-std::vector<std::uint32_t> HostIPv4Addresses() {
-  std::vector<std::uint32_t> result;
-  char name[128] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return result;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(name, nullptr, &hints, &found) != 0) return result;
-  for (addrinfo* ai = found; ai; ai = ai->ai_next) {
-    auto* sa = reinterpret_cast<sockaddr_in*>(ai->ai_addr);
-    std::uint32_t address = ntohl(sa->sin_addr.s_addr);
-    bool seen = false;
-    for (auto a : result) seen = seen || a == address;
-    if (!seen) result.push_back(address);
-  }
-  freeaddrinfo(found);
-  return result;
-}
-
 bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
