@@ -191,6 +191,9 @@ int main(int argc, char** argv) {
   }
   Print("echo server, one line (\"TIME\")", Hammer(echo.port, "TIME\r\n", 1, 0, seconds));
   Print("command server, TIME", Hammer(port, "TIME\r\n", 1, 1, seconds));
+  // Fewer clients than threads the machine can run at once show the server's own latency.
+  Print("  echo server, 16 clients", Hammer(echo.port, "TIME\r\n", 1, 0, seconds, 16));
+  Print("  command server, TIME, 16 clients", Hammer(port, "TIME\r\n", 1, 1, seconds, 16));
   Print("command server, GIVEALIASLIST (20 aliases)", Hammer(port, "GIVEALIASLIST\r\n", 22, 1, seconds));
   std::string twentyTwo;
   for (int i = 0; i < 22; ++i) twentyTwo += "Alias" + std::to_string(i) + "=/srv/db/a.fdb\r\n";
