@@ -661,6 +661,23 @@ LRESULT CALLBACK TfrmMain::PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
+// A mouse click brings its own point; the menu key or Shift+F10 (lp == -1) opens the menu below
+// the selected item, or at the list's corner when nothing is selected.
+POINT TfrmMain::ContextMenuPoint(HWND list, LPARAM lp) const {
+  if (lp != -1) return {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+  RECT item{};
+  if (list == lvAlias) {
+    const int selected = ListView_GetNextItem(lvAlias, -1, LVNI_SELECTED);
+    if (selected >= 0) ListView_GetItemRect(lvAlias, selected, &item, LVIR_LABEL);
+  } else {
+    const LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (selected != LB_ERR) SendMessageW(list, LB_GETITEMRECT, selected, reinterpret_cast<LPARAM>(&item));
+  }
+  POINT pt{item.left, item.bottom};
+  ClientToScreen(list, &pt);
+  return pt;
+}
+
 LRESULT TfrmMain::HandleColor(HDC dc, HWND control) {
   COLORREF color = GetSysColor(COLOR_WINDOWTEXT);
   bool custom = true;
@@ -761,10 +778,11 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return HandleColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_CONTEXTMENU: {
       HWND target = reinterpret_cast<HWND>(wp);
-      POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
       HMENU menu = target == lvAlias ? pmAlias : target == lbxTools ? pmTools : nullptr;
       if (!menu) break;
-      if (target == lbxTools) {
+      const bool fromKeyboard = lp == -1;
+      const POINT pt = ContextMenuPoint(target, lp);
+      if (target == lbxTools && !fromKeyboard) {
         POINT client = pt;
         ScreenToClient(lbxTools, &client);
         lbxToolsMouseDown(client.x, client.y);

@@ -118,6 +118,8 @@ class TfrmMain {
   void acDeleteToolsExecute();
   void acLaunchToolsExecute();
   void lbxToolsMouseDown(int x, int y);
+  // Screen point for the context menu of a list; lp as WM_CONTEXTMENU brings it.
+  POINT ContextMenuPoint(HWND list, LPARAM lp) const;
   static constexpr UINT kFirstTrayToolId = 1000;  // tool items of the tray menu
 
   // Root directory change (server/RootChange.cpp).

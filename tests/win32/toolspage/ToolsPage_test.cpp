@@ -362,3 +362,28 @@ TEST_F(ToolsPage, MouseDownSelectsTheLineUnderThePointerOrNoneBelowTheLast) {
   form->lbxToolsMouseDown(-5, -5);
   EXPECT_EQ(Selected(), 0);
 }
+
+// The menu key and Shift+F10 bring no point (-1): the menu opens below the selected tool, or at
+// the list's corner, never at the screen's corner.
+TEST_F(ToolsPage, KeyboardContextMenuOpensAtTheSelectedToolOrTheListCorner) {
+  Create();
+  UseTools({L"One=a.exe|", L"Two=b.exe|", L"Three=c.exe|"});
+  POINT corner{0, 0};
+  ClientToScreen(form->lbxTools, &corner);
+  Select(-1);
+  POINT pt = form->ContextMenuPoint(form->lbxTools, -1);
+  EXPECT_EQ(pt.x, corner.x);
+  EXPECT_EQ(pt.y, corner.y);
+
+  Select(2);
+  RECT item{};
+  SendMessageW(form->lbxTools, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
+  pt = form->ContextMenuPoint(form->lbxTools, -1);
+  EXPECT_EQ(pt.x, corner.x + item.left);
+  EXPECT_EQ(pt.y, corner.y + item.bottom);
+  EXPECT_GT(item.bottom, 0);
+
+  pt = form->ContextMenuPoint(form->lbxTools, MAKELPARAM(300, 200));
+  EXPECT_EQ(pt.x, 300);
+  EXPECT_EQ(pt.y, 200);
+}
