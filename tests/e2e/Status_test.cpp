@@ -91,3 +91,27 @@ TEST_F(Status, ServicesStartAndStopThroughTheServiceManager) {
   EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Durduruldu", 60000));
   EXPECT_TRUE(Shows(main, vantrel::idGuardianState, L"Durduruldu"));
 }
+
+TEST_F(Status, GuardianAndServerAsApplicationsAreShownAndStoppedFromTheButton) {
+  simt::TempInstallation install(sim::Kind::Firebird);
+  ASSERT_EQ(simt::RunToEnd(L"\"" + install.BinFile(L"instreg.exe") + L"\" install"), 0u);
+  ASSERT_EQ(simt::RunToEnd(L"\"" + install.BinFile(L"instsvc.exe") + L"\" install -g"), 0u);
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(Shows(main, vantrel::idGuardianState, L"Durduruldu"));
+
+  // The guardian started by hand as an application starts its server the same way.
+  auto guardian = simt::ChildProcess::Start(L"\"" + install.BinFile(L"fbguard.exe") + L"\" -a",
+                                            install.Root());
+  EXPECT_TRUE(Shows(main, vantrel::idGuardianState, L"Uygulama olarak çalışıyor"));
+  EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Uygulama olarak çalışıyor"));
+  EXPECT_TRUE(Shows(main, vantrel::idStartStop, L"Durdur"));
+
+  Click(main, vantrel::idStartStop);
+  EXPECT_TRUE(Shows(main, vantrel::idGuardianState, L"Durduruldu", 30000));
+  EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Durduruldu"));
+  EXPECT_TRUE(Shows(main, vantrel::idStartStop, L"Başlat"));
+  EXPECT_FALSE(simt::WindowExists(L"FB_Guard"));
+  EXPECT_FALSE(simt::WindowExists(L"FB_Server"));
+}
