@@ -173,7 +173,7 @@ TEST_F(Settings, ApplicationModeDisablesBothServicesAndRunsTheQuotedGuardianAtLo
   ExpectBoxesAtNextStart(false, true, true);
 }
 
-TEST_F(Settings, TrayIconAppearsAndDisappearsWithItsCheckBox) {
+TEST_F(Settings, TrayIconFollowsItsCheckBoxAndBringsTheHiddenWindowBack) {
   simt::TempInstallation install(sim::Kind::Firebird);
   RegisterRoot(Kind::Firebird, install.Root());
   Vantrel app;
@@ -187,6 +187,15 @@ TEST_F(Settings, TrayIconAppearsAndDisappearsWithItsCheckBox) {
 
   Click(main, vantrel::idShowTrayIcon);
   EXPECT_TRUE(WaitFor([&] { return ShellHasIcon(tray); }));
+
+  // Closing now only hides the window; a click on the icon (the shell's callback message
+  // carrying WM_LBUTTONUP) brings it back.
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) == FALSE; }));
+  EXPECT_TRUE(app.Running());
+  PostMessageW(tray, WM_USER + 1, 0, WM_LBUTTONUP);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }));
+
   Click(main, vantrel::idShowTrayIcon);
   EXPECT_TRUE(WaitFor([&] { return !ShellHasIcon(tray); }));
   EXPECT_TRUE(IsWindowVisible(main));
