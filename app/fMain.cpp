@@ -201,6 +201,16 @@ void TfrmMain::CreateAboutPage() {
   using namespace ui;
   HWND p = CreatePage(tabAbout, txt::TabAbout);
   lblTitle = Label(p, L"", {8, 8, 390, 14}, boldFont_, 0, idTitle);
+  lblFirebirdLink = Label(p, txt::FirebirdProjectLink, {8, 30, 390, 14}, font_, SS_NOTIFY, idFirebirdLink);
+}
+
+void TfrmMain::URLClick(HWND link) {
+  const std::wstring target = ui::GetText(link);
+  if (target.empty()) return;
+  ShowAppStartCursor();
+  std::uint32_t ignored = 0;
+  platform_.launcher.ShellOpen(target, L"", L"", SW_SHOWNORMAL, ignored);
+  ShowDefaultCursor();
 }
 
 void TfrmMain::CreateNrvPage() {
@@ -721,6 +731,7 @@ void TfrmMain::HandleCommand(int id, int code, HWND control) {
       case idChangeRoot: btnChangeRootClick(); return;
       case idSocketServer: btnSocketServerClick(); return;
       case idDefPath: BTN_Def_PathClick(); return;
+      case idFirebirdLink: URLClick(control); return;  // STN_CLICKED has BN_CLICKED's code
       default: break;
     }
     if (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON) {

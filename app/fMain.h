@@ -131,6 +131,7 @@ class TfrmMain {
   bool StopSocketServer();
   void btnSocketServerClick();
   void BTN_Def_PathClick();
+  void URLClick(HWND link);  // link labels of the about page
 
   // What the discovery found.
   std::wstring RootDir, BinDir, ServerExePath, GuardianExePath, ServerWindowClass,
@@ -156,6 +157,7 @@ class TfrmMain {
   HWND lblTools = nullptr, lbxTools = nullptr, btnAddTools = nullptr, btnDeleteTools = nullptr,
        btnEditTools = nullptr, btnLaunchTool = nullptr;
   HWND lblTitle = nullptr;
+  HWND lblFirebirdLink = nullptr;  // link label of the about page
   HWND CHK_Zibidi = nullptr, ZiBiDi_Portu = nullptr, PAN_Def_Path = nullptr, BTN_Def_Path = nullptr;
   HWND lbIPs = nullptr, Socket_Portu = nullptr, btnSocketServer = nullptr, lbProcesses = nullptr,
        StatusBar = nullptr;

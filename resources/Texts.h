@@ -11,6 +11,7 @@ inline constexpr wchar_t TabEnhanced[] = L"&Gelişmiş";
 inline constexpr wchar_t TabAlias[] = L"&Takma adlar";
 inline constexpr wchar_t TabTools[] = L"&Araçlar";
 inline constexpr wchar_t TabAbout[] = L"&Bilgi";
+inline constexpr wchar_t FirebirdProjectLink[] = L"https://firebirdsql.org/";
 inline constexpr wchar_t TabNRV[] = L"NRV Sunucu bilgileri";
 inline constexpr wchar_t TabSocketInfo[] = L"Soket bilgileri";
 

@@ -1,5 +1,7 @@
 // The main window in-process, with scripted services, probes and boxes.
 #include "tests/win32/app/MainWindowFixture.h"
+#include "app/ControlIds.h"
+#include "shell/Application.h"
 #include "shell/uConfig.h"
 
 using namespace vantrel;
@@ -143,4 +145,22 @@ TEST_F(MainWindow, StoredPositionIsAppliedOnlyWhenPlausibleAndARealCloseStoresIt
   GetWindowRect(form->Handle(), &r);
   EXPECT_NE(r.left, 0);
   EXPECT_NE(r.right - r.left, 480);
+}
+
+TEST_F(MainWindow, AboutLinkOpensItsCaptionThroughTheShellUnderTheStartCursor) {
+  Create();
+  HCURSOR during = nullptr;
+  launcher.onOpen = [&] { during = ApplicationCursor(); };
+  auto click = [&] {
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(idFirebirdLink, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(form->lblFirebirdLink));
+  };
+  click();
+  EXPECT_EQ(launcher.opened, std::vector<std::wstring>{L"https://firebirdsql.org/  @"});
+  EXPECT_EQ(during, LoadCursorW(nullptr, IDC_APPSTARTING));
+  EXPECT_EQ(ApplicationCursor(), nullptr);
+
+  SetWindowTextW(form->lblFirebirdLink, L"");
+  click();
+  EXPECT_EQ(launcher.opened.size(), 1u);  // an empty link opens nothing
 }
