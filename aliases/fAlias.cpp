@@ -20,15 +20,6 @@ constexpr int kButtonHeight = 25;
 constexpr int kButtonGap = 4;
 constexpr int kSelectWidth = 22;
 constexpr COLORREF kErrorColor = RGB(255, 0, 0);
-// Posted before the modal loop starts, so the name field gets the focus once the window is up.
-constexpr int kFocusNameCommand = 1100;
-
-std::wstring Trimmed(const std::wstring& text) {
-  auto isBlank = [](wchar_t c) { return c <= L' '; };
-  auto first = std::find_if_not(text.begin(), text.end(), isBlank);
-  auto last = std::find_if_not(text.rbegin(), text.rend(), isBlank).base();
-  return first < last ? std::wstring(first, last) : std::wstring();
-}
 
 wchar_t UpperAscii(wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; }
 
@@ -48,11 +39,6 @@ bool FitsAliasFile(const std::wstring& text, const wchar_t* forbidden) {
   const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
                                        static_cast<int>(text.size()), nullptr, 0, nullptr, &lossy);
   return size > 0 && !lossy;
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-  const auto at = path.find_last_of(L"\\/:");
-  return at == std::wstring::npos ? std::wstring() : path.substr(0, at + 1);
 }
 
 }  // namespace
@@ -126,19 +112,13 @@ bool TfrmAlias::OnCommand(int id, int code, HWND control) {
       // Enter reaches here too; a disabled OK button does not close the dialog.
       if (code == BN_CLICKED && ui::IsEnabled(btnOK)) btnOKClick();
       return true;
-    case kFocusNameCommand:
-      if (control == nullptr) {
-        SetFocus(edtAliasName);
-        SendMessageW(edtAliasName, EM_SETSEL, 0, -1);
-      }
-      return true;
     default:
       return false;
   }
 }
 
-std::wstring TfrmAlias::AliasName() const { return Trimmed(ui::GetText(edtAliasName)); }
-std::wstring TfrmAlias::Database() const { return Trimmed(ui::GetText(edtDatabase)); }
+std::wstring TfrmAlias::AliasName() const { return TrimBlanks(ui::GetText(edtAliasName)); }
+std::wstring TfrmAlias::Database() const { return TrimBlanks(ui::GetText(edtDatabase)); }
 
 void TfrmAlias::SetAliasName(const std::wstring& name) {
   SetEditText(edtAliasName, name, &TfrmAlias::edtAliasNameChange);
@@ -159,7 +139,7 @@ void TfrmAlias::SetEditText(HWND edit, const std::wstring& text, void (TfrmAlias
 bool TfrmAlias::Execute() {
   if (!AliasName().empty()) edtAliasNameChange();
   ui::Enable(btnOK, false);
-  PostMessageW(Handle(), WM_COMMAND, MAKEWPARAM(kFocusNameCommand, 0), 0);
+  FocusWhenShown(edtAliasName);
   return ShowModal() == mrOk;
 }
 

@@ -25,7 +25,8 @@ void ApplyCursor(HCURSOR cursor) {
 bool (*ApplicationMessageHook)(UINT message) = nullptr;
 
 HWND CreateApplicationWindow(HINSTANCE instance) {
-  WNDCLASSEXW wc{sizeof(wc)};
+  WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = ApplicationWndProc;
   wc.hInstance = instance;
   wc.lpszClassName = kApplicationWindowClass;

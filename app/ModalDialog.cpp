@@ -6,7 +6,7 @@ namespace vantrel {
 namespace {
 
 constexpr wchar_t kDialogClass[] = L"TVantrelDialog";
-
+constexpr UINT kFocusEditMessage = WM_APP + 1;
 
 }  // namespace
 
@@ -15,7 +15,8 @@ TModalDialog::TModalDialog(HWND owner, const std::wstring& caption, int clientWi
     : owner_(owner), minWidth_(minWidth), minHeight_(minHeight) {
   static bool registered = false;
   if (!registered) {
-    WNDCLASSEXW wc{sizeof(wc)};
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = WndProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -78,6 +79,11 @@ void TModalDialog::EndModal(Result result) {
   PostMessageW(hwnd_, WM_NULL, 0, 0);  // wake the loop
 }
 
+// Posted, so it arrives inside the modal loop after the window has been shown and activated.
+void TModalDialog::FocusWhenShown(HWND edit) {
+  PostMessageW(hwnd_, kFocusEditMessage, reinterpret_cast<WPARAM>(edit), 0);
+}
+
 LRESULT TModalDialog::OnColor(HDC dc, HWND) {
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -124,6 +130,12 @@ LRESULT TModalDialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       EndModal(mrCancel);
       return 0;
+    case kFocusEditMessage: {
+      HWND edit = reinterpret_cast<HWND>(wp);
+      SetFocus(edit);
+      SendMessageW(edit, EM_SETSEL, 0, -1);
+      return 0;
+    }
     default:
       return DefWindowProcW(hwnd_, msg, wp, lp);
   }

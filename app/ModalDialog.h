@@ -34,6 +34,8 @@ class TModalDialog {
   virtual LRESULT OnColor(HDC dc, HWND control);
   // The default button (Enter) and its id; IDCANCEL is the cancel button (Escape).
   void SetDefaultButton(int id);
+  // Before ShowModal: the edit gets the focus, its text selected, once the dialog is up.
+  void FocusWhenShown(HWND edit);
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

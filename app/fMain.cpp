@@ -90,7 +90,8 @@ void TfrmMain::CreateFonts() {
 void TfrmMain::CreateWindowAndControls() {
   static bool registered = false;
   if (!registered) {
-    WNDCLASSEXW wc{sizeof(wc)};
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = WndProc;
     wc.hInstance = instance_;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -98,7 +99,8 @@ void TfrmMain::CreateWindowAndControls() {
     wc.hIcon = LoadIconW(instance_, L"MAINICON");
     wc.lpszClassName = kMainWindowClass;
     RegisterClassExW(&wc);
-    WNDCLASSEXW pc{sizeof(pc)};
+    WNDCLASSEXW pc{};
+    pc.cbSize = sizeof(pc);
     pc.lpfnWndProc = PageProc;
     pc.hInstance = instance_;
     pc.hCursor = LoadCursorW(nullptr, IDC_ARROW);

@@ -25,13 +25,6 @@ std::atomic<bool> viewerStartFailed{false};
 std::atomic<int> viewerStartAttempts{0};
 
 
-std::wstring Trimmed(const std::wstring& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && text[first] <= L' ') ++first;
-  while (last > first && text[last - 1] <= L' ') --last;
-  return text.substr(first, last - first);
-}
 
 std::wstring ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
@@ -51,7 +44,7 @@ std::wstring ConfiguredViewerPath() {
   RegKey key = RegKey::Create(HKEY_CURRENT_USER, ViewerKeyPath);
   if (!key) return {};
   RegKey debug = RegKey::Open(key.Get(), ViewerSubKey, KEY_READ);
-  return Trimmed(debug.ReadString(ViewerPathValue).value_or(L""));
+  return TrimBlanks(debug.ReadString(ViewerPathValue).value_or(L""));
 }
 
 bool FileExists(const std::wstring& path) {

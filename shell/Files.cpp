@@ -42,4 +42,9 @@ bool DirectoryExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::wstring FolderOf(const std::wstring& path) {
+  const auto at = path.find_last_of(L"\\/:");
+  return at == std::wstring::npos ? std::wstring() : path.substr(0, at + 1);
+}
+
 }  // namespace vantrel

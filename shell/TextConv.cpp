@@ -30,4 +30,12 @@ std::string ToAnsi(const std::wstring& text) { return Narrow(CP_ACP, text); }
 std::wstring FromUtf8(const std::string& text) { return Widen(CP_UTF8, text); }
 std::string ToUtf8(const std::wstring& text) { return Narrow(CP_UTF8, text); }
 
+std::wstring TrimBlanks(const std::wstring& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && text[first] <= L' ') ++first;
+  while (last > first && text[last - 1] <= L' ') --last;
+  return text.substr(first, last - first);
+}
+
 }  // namespace vantrel

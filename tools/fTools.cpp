@@ -26,15 +26,6 @@ constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
 constexpr int kTitleTop = 8, kProgramTop = 36, kParamsTop = 64, kButtonsTop = 88;
 constexpr COLORREF kRed = RGB(255, 0, 0);
-// Posted before the modal loop starts, so the title field gets the focus once the dialog is active.
-constexpr int kFocusTitleCommand = 100;
-
-std::wstring TrimBlanks(const std::wstring& value) {
-  std::size_t first = 0, last = value.size();
-  while (first < last && value[first] <= L' ') ++first;
-  while (last > first && value[last - 1] <= L' ') --last;
-  return value.substr(first, last - first);
-}
 
 std::wstring FullPath(const std::wstring& path) {
   const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -44,11 +35,6 @@ std::wstring FullPath(const std::wstring& path) {
   if (written == 0 || written >= size) return path;
   full.resize(written);
   return full;
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
 std::wstring NameWithoutExtension(const std::wstring& path) {
@@ -117,7 +103,7 @@ void TfrmTools::SetToolList(const std::vector<std::wstring>* list) {
 
 bool TfrmTools::Execute() {
   SetModified(false);
-  PostMessageW(Handle(), WM_COMMAND, MAKEWPARAM(kFocusTitleCommand, 0), 0);
+  FocusWhenShown(edTitle);
   return ShowModal() == mrOk;
 }
 
@@ -182,12 +168,6 @@ bool TfrmTools::OnCommand(int id, int code, HWND control) {
         return true;
       }
       EndModal(mrOk);
-      return true;
-    case kFocusTitleCommand:
-      if (control == nullptr) {
-        SetFocus(edTitle);
-        SendMessageW(edTitle, EM_SETSEL, 0, -1);
-      }
       return true;
     default:
       return false;
