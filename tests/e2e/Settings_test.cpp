@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "app/ControlIds.h"
-#include "tests/e2e/Harness.h"
+#include "tests/e2e/SimFirebirdTest.h"
 #include "tests/sim/SimTesting.h"
 
 using namespace e2e;
@@ -49,8 +49,6 @@ bool Checked(HWND main, int id) {
   return SendMessageW(FindControl(main, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void Click(HWND main, int id) { PostMessageW(FindControl(main, id), BM_CLICK, 0, 0); }
-
 // Whether the shell holds an icon of this window: a modify that changes nothing succeeds only
 // for an icon that is there.
 bool ShellHasIcon(HWND owner) {
@@ -71,16 +69,10 @@ HWND TrayWindowOf(DWORD pid) {
   return nullptr;
 }
 
-class Settings : public ::testing::Test {
+class Settings : public SimFirebirdTest {
  protected:
-  void SetUp() override {
-    simt::EndEverythingOf(sim::Kind::Firebird);
-    ClearRegistrations();
-    ResetUserSettings();
-  }
   void TearDown() override {
-    simt::EndEverythingOf(sim::Kind::Firebird);
-    ClearRegistrations();
+    SimFirebirdTest::TearDown();
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                        L"Firebird");
   }
@@ -88,8 +80,7 @@ class Settings : public ::testing::Test {
   // Registers the installation and both services (guardian automatic) with the kit's tools,
   // which leaves the start page at: service, guardian and autostart ticked.
   static void InstallWithServices(const simt::TempInstallation& install) {
-    ASSERT_EQ(simt::RunToEnd(L"\"" + install.BinFile(L"instreg.exe") + L"\" install"), 0u);
-    ASSERT_EQ(simt::RunToEnd(L"\"" + install.BinFile(L"instsvc.exe") + L"\" install -g -auto"), 0u);
+    RegisterWithKitTools(install, L"install -g -auto");
   }
 
   // Presses Apply and answers the start question, which comes because autostart stays ticked

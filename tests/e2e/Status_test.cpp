@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ControlIds.h"
-#include "tests/e2e/Harness.h"
+#include "tests/e2e/SimFirebirdTest.h"
 #include "tests/sim/SimTesting.h"
 
 using namespace e2e;
@@ -12,24 +12,12 @@ namespace simt = vantrel::sim::testing;
 
 namespace {
 
-class Status : public ::testing::Test {
+class Status : public SimFirebirdTest {
  protected:
-  void SetUp() override {
-    simt::EndEverythingOf(sim::Kind::Firebird);
-    ClearRegistrations();
-    ResetUserSettings();
-  }
-  void TearDown() override {
-    simt::EndEverythingOf(sim::Kind::Firebird);
-    ClearRegistrations();
-  }
 
   static std::wstring Label(HWND main, int id) { return Text(FindControl(main, id)); }
   static bool Shows(HWND main, int id, const std::wstring& text, DWORD timeout = 20000) {
     return WaitFor([&] { return Label(main, id) == text; }, timeout);
-  }
-  static void Click(HWND main, int id) {
-    PostMessageW(FindControl(main, id), BM_CLICK, 0, 0);
   }
 };
 
@@ -73,8 +61,7 @@ TEST_F(Status, ServerStartedElsewhereIsSeenWithinTheNextRefreshes) {
 TEST_F(Status, ServicesStartAndStopThroughTheServiceManager) {
   simt::TempInstallation install(sim::Kind::Firebird);
   // Registers the root and installs both services (guardian automatic) as the real tools do.
-  ASSERT_EQ(simt::RunToEnd(L"\"" + install.BinFile(L"instreg.exe") + L"\" install"), 0u);
-  ASSERT_EQ(simt::RunToEnd(L"\"" + install.BinFile(L"instsvc.exe") + L"\" install -g -auto"), 0u);
+  RegisterWithKitTools(install, L"install -g -auto");
   Vantrel app;
   HWND main = app.WaitMainWindow();
   ASSERT_NE(main, nullptr);
@@ -94,8 +81,7 @@ TEST_F(Status, ServicesStartAndStopThroughTheServiceManager) {
 
 TEST_F(Status, GuardianAndServerAsApplicationsAreShownAndStoppedFromTheButton) {
   simt::TempInstallation install(sim::Kind::Firebird);
-  ASSERT_EQ(simt::RunToEnd(L"\"" + install.BinFile(L"instreg.exe") + L"\" install"), 0u);
-  ASSERT_EQ(simt::RunToEnd(L"\"" + install.BinFile(L"instsvc.exe") + L"\" install -g"), 0u);
+  RegisterWithKitTools(install, L"install -g");
   Vantrel app;
   HWND main = app.WaitMainWindow();
   ASSERT_NE(main, nullptr);
