@@ -63,6 +63,7 @@ TfrmMain::TfrmMain(HINSTANCE instance, Platform& platform, std::vector<std::wstr
 }
 
 TfrmMain::~TfrmMain() {
+  SocketPage.reset();  // joins the connection threads while the window they work on exists
   if (mainForm == this) {
     mainForm = nullptr;
     ApplicationMessageHook = nullptr;

@@ -14,6 +14,12 @@
 
 namespace vantrel {
 
+// The command-server pages' listener and the work it carries to the window thread.
+struct TSocketPageState;
+struct TSocketPageStateDeleter {
+  void operator()(TSocketPageState* state) const;
+};
+
 class TfrmMain {
  public:
   enum PageId { tabStartup, tabEnhanced, tabAlias, tabTools, tabAbout, TBS_NRV, TBS_SocketInfo, PageCount };
@@ -146,6 +152,8 @@ class TfrmMain {
   std::unique_ptr<IAliasSettings> AliasSettings;  // the four settings on this window's controls
   std::vector<std::wstring> SocketErrors;
   bool SocketServerRunning = false;
+  // Made at the first start of the listener; stopped and freed before the window goes.
+  std::unique_ptr<TSocketPageState, TSocketPageStateDeleter> SocketPage;
 
   // Controls, by page.
   HWND pagMain = nullptr;

@@ -6,9 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <map>
 #include <memory>
-#include <mutex>
 
 #include "app/Controls.h"
 #include "app/fMain.h"
@@ -26,7 +24,6 @@ constexpr wchar_t kWorkWindowClass[] = L"TVantrelCommandWork";
 constexpr UINT WMAPP_RUNQUEUEDWORK = WM_APP + 1;
 constexpr UINT_PTR kRetryTimer = 1;
 constexpr UINT kRetryIntervalMs = 250;
-constexpr UINT_PTR kMainWindowSubclassId = 0x56534B54;  // "VSKT"
 constexpr int kAddressTextLength = 64;
 
 // The shared state of a connection's request, always touched on the window thread.
@@ -84,6 +81,8 @@ class TWorkWindow {
   HWND hwnd_ = nullptr;
 };
 
+}  // namespace
+
 // Everything the pages keep for one main window. Created on its window thread.
 struct TSocketPageState {
   explicit TSocketPageState(TfrmMain& form)
@@ -122,6 +121,10 @@ struct TSocketPageState {
   int buttonMode = kSocketButtonStart;
 };
 
+void TSocketPageStateDeleter::operator()(TSocketPageState* state) const { delete state; }
+
+namespace {
+
 LRESULT CALLBACK WorkWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto* state = reinterpret_cast<TSocketPageState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (state && (msg == WMAPP_RUNQUEUEDWORK || (msg == WM_TIMER && wp == kRetryTimer))) {
@@ -131,65 +134,11 @@ LRESULT CALLBACK WorkWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-// The state of each main window, freed when that window is destroyed or, at the latest, when
-// the process ends.
-class TStates {
- public:
-  TSocketPageState* Find(const TfrmMain& form) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = states_.find(&form);
-    return it == states_.end() ? nullptr : it->second.get();
-  }
-
-  TSocketPageState* Add(TfrmMain& form) {
-    auto state = std::make_unique<TSocketPageState>(form);
-    std::lock_guard<std::mutex> lock(mutex_);
-    return (states_[&form] = std::move(state)).get();
-  }
-
-  void Remove(const TfrmMain& form) {
-    std::unique_ptr<TSocketPageState> state;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      auto it = states_.find(&form);
-      if (it == states_.end()) return;
-      state = std::move(it->second);
-      states_.erase(it);
-    }
-    state.reset();  // joins the connection threads, outside the lock
-  }
-
- private:
-  std::mutex mutex_;
-  std::map<const TfrmMain*, std::unique_ptr<TSocketPageState>> states_;
-};
-
-TStates& States() {
-  static TStates states;
-  return states;
-}
-
-LRESULT CALLBACK MainWindowSubclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
-                                    DWORD_PTR form) {
-  if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, MainWindowSubclass, id);
-    States().Remove(*reinterpret_cast<const TfrmMain*>(form));
-  }
-  return DefSubclassProc(hwnd, msg, wp, lp);
-}
-
 // Null once the main window is gone: nothing is created for a window that no longer exists.
 TSocketPageState* StateOf(TfrmMain& form) {
-  if (TSocketPageState* state = States().Find(form)) return state;
-  if (!form.Handle() || !IsWindow(form.Handle())) return nullptr;
-  TSocketPageState* state = States().Add(form);
-  // The subclass frees the state with the window; without it the state must not live at all.
-  if (!SetWindowSubclass(form.Handle(), MainWindowSubclass, kMainWindowSubclassId,
-                         reinterpret_cast<DWORD_PTR>(&form))) {
-    States().Remove(form);
-    return nullptr;
-  }
-  return state;
+  if (!form.SocketPage && form.Handle() && IsWindow(form.Handle()))
+    form.SocketPage.reset(new TSocketPageState(form));
+  return form.SocketPage.get();
 }
 
 std::vector<TAddressEntry> ReadAddressList(HWND list) {
@@ -226,13 +175,11 @@ std::wstring JoinedLines(const std::vector<std::wstring>& lines) {
 }  // namespace
 
 int SocketButtonMode(const TfrmMain& form) {
-  const TSocketPageState* state = States().Find(form);
-  return state ? state->buttonMode : kSocketButtonStart;
+  return form.SocketPage ? form.SocketPage->buttonMode : kSocketButtonStart;
 }
 
 std::size_t SocketServerConnections(const TfrmMain& form) {
-  const TSocketPageState* state = States().Find(form);
-  return state ? state->server.OpenConnections() : 0;
+  return form.SocketPage ? form.SocketPage->server.OpenConnections() : 0;
 }
 
 void TfrmMain::FillIPList() {
@@ -294,7 +241,7 @@ bool TfrmMain::StartSocketServer() {
 }
 
 bool TfrmMain::StopSocketServer() {
-  TSocketPageState* state = States().Find(*this);
+  TSocketPageState* state = SocketPage.get();
   SetButton(btnSocketServer, socktxt::StartCaption);
   if (state) {
     state->buttonMode = kSocketButtonStart;
