@@ -269,7 +269,7 @@ void TfrmMain::CreateActions() {
   bind(acOpenCPA, txt::OpenCPA, [this] { acOpenCPAExecute(); }, {}, idMenuOpenCPA);
   bind(acCloseCPA, txt::CloseCPA, [this] { acCloseCPAExecute(); }, {}, idMenuCloseCPA);
   bind(acStartServer, txt::StartServer, [this] { StartServer(); }, {}, idMenuStartServer);
-  bind(acStopServer, txt::StopServer, [this] { StopServer(); }, {}, idMenuStopServer);
+  bind(acStopServer, txt::StopServer, [this] { StopServerAndReport(); }, {}, idMenuStopServer);
   bind(acAliasManager, txt::AliasManager, [this] { acAliasManagerExecute(); }, {},
        idMenuAliasManager);
   bind(acConfigTools, txt::ConfigTools, [this] { acConfigToolsExecute(); }, {}, idMenuConfigTools);

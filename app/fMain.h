@@ -9,6 +9,7 @@
 
 #include "app/Platform.h"
 #include "aliases/AliasList.h"
+#include "server/Installation.h"
 #include "app/uSingleInst.h"
 #include "shell/TrayIcon.h"
 
@@ -87,6 +88,7 @@ class TfrmMain {
   void StartApplication();
   void StartDependents();
   void StopServer();
+  void StopServerAndReport();  // the user's stop: says so when the server's window stays
   void StopServerNT();
   void CloseApplications();
   bool StopDependents();
@@ -139,7 +141,9 @@ class TfrmMain {
   void BTN_Def_PathClick();
   void URLClick(HWND link);  // link labels of the about page
 
-  // What the discovery found.
+  // What the discovery found: the one description, and the members named after its parts.
+  void SetInstallation(TInstallation found);
+  TInstallation Installation;
   std::wstring RootDir, BinDir, ServerExePath, GuardianExePath, ServerWindowClass,
       GuardianWindowClass, GuardianServiceName, ServerServiceName;
   bool QuitRequested = false;

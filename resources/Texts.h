@@ -81,5 +81,9 @@ inline constexpr wchar_t NoRegistryEntry[] =
     L"Firebird kayıt girişi bulunamadı!\r\nFirebird kurulumunu kontrol edin!";
 inline constexpr wchar_t PathNotFound[] = L"Dosya yolu bulunamadı: ";
 inline constexpr wchar_t FileNotFound[] = L"Dosya bulunamadı: ";
+inline constexpr wchar_t ServerDidNotStop[] =
+    L"Firebird sunucusu durmadı.\r\nAçık bağlantıları olan sunucu, durmadan önce kendi penceresinde onay "
+    L"ister: sunucunun penceresindeki soruyu yanıtlayın ya da bağlantıları kapatıp yeniden deneyin.";
+inline constexpr wchar_t ServerNotFound[] = L"Dosya bulunamadı:  ibserver.exe/fbserver.exe/firebird.exe";
 
 }  // namespace vantrel::txt

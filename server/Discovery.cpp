@@ -3,6 +3,8 @@
 #include "app/fMain.h"
 #include "resources/Texts.h"
 #include "server/FB_Consts.h"
+#include "server/Installation.h"
+#include "server/StartupSettings.h"
 #include "server/uFileVersion.h"
 #include "shell/Application.h"
 #include "shell/Files.h"
@@ -12,8 +14,6 @@
 namespace vantrel {
 namespace {
 
-std::wstring Name(int role) { return FromAnsi(KindName(role)); }
-
 void Fail(TfrmMain& form, const std::wstring& message) {
   form.Sys().dialogs.ShowError(message);
   form.QuitRequested = true;
@@ -22,17 +22,24 @@ void Fail(TfrmMain& form, const std::wstring& message) {
 
 }  // namespace
 
+// Each value is looked for in the 64-bit view, then in the 32-bit one; Firebird's wins.
 std::wstring ReadRootDirectory() {
-  std::wstring result;
-  if (RegKey key = RegKey::Open(HKEY_LOCAL_MACHINE,
-                                L"\\Software\\Firebird Project\\Firebird Server\\Instances", KEY_READ))
-    result = key.ReadString(L"DefaultInstance").value_or(L"");
-  if (result.empty()) {
-    if (RegKey key = RegKey::Open(HKEY_LOCAL_MACHINE, L"\\Software\\Borland\\InterBase\\CurrentVersion",
-                                  KEY_READ))
-      result = key.ReadString(L"RootDirectory").value_or(L"");
-  }
-  return result;
+  if (auto firebird = ReadStringInEitherView(HKEY_LOCAL_MACHINE, kFirebirdInstancesKey, L"DefaultInstance"))
+    return *firebird;
+  return ReadStringInEitherView(HKEY_LOCAL_MACHINE, kInterBaseKey, L"RootDirectory").value_or(L"");
+}
+
+void TfrmMain::SetInstallation(TInstallation found) {
+  Installation = std::move(found);
+  RootDir = Installation.rootDir;
+  BinDir = Installation.programDir;
+  ServerExePath = Installation.serverExe;
+  GuardianExePath = Installation.guardianExe;
+  ServerWindowClass = Installation.serverWindowClass;
+  GuardianWindowClass = Installation.guardianWindowClass;
+  ServerServiceName = Installation.serverServiceName;
+  GuardianServiceName = Installation.guardianServiceName;
+  ServerFound = Installation.Found();
 }
 
 void TfrmMain::DiscoverInstallation() {
@@ -42,32 +49,16 @@ void TfrmMain::DiscoverInstallation() {
   ui::Enable(btnChangeRoot, true);
   ui::SetText(PAN_Def_Path, IncludeTrailingDelimiter(ProgramFolder()) + L"Data\\");
 
-  RootDir = ReadRootDirectory();
-  BinDir = IncludeTrailingDelimiter(RootDir) + L"bin";
-  if (RootDir.empty()) Fail(*this, txt::NoRegistryEntry);
-  ui::SetText(pnlRootDir, RootDir);
-  if (!DirectoryExists(RootDir)) Fail(*this, txt::PathNotFound + RootDir);
+  const std::wstring root = ReadRootDirectory();
+  if (root.empty()) Fail(*this, txt::NoRegistryEntry);
+  ui::SetText(pnlRootDir, root);
+  if (!DirectoryExists(root)) Fail(*this, txt::PathNotFound + root);
 
-  SetServerKind(skFirebird);
-  ServerExePath = BinDir + L"\\" + Name(ServerExe);
-  ServerFound = FileExists(ServerExePath);
-  if (ServerFound) ui::Enable(btnChangeRoot, false);
-  if (!ServerFound) {
-    SetServerKind(skInterBase);
-    ServerExePath = BinDir + L"\\" + Name(ServerExe);
-    ServerFound = FileExists(ServerExePath);
-  }
-  if (!ServerFound) {
-    SetServerKind(skNone);
-    Fail(*this, std::wstring(txt::FileNotFound) + L" " + L"ibserver.exe" + L"/" + L"fbserver.exe");
-  }
+  SetInstallation(FindInstallation(root, [](const std::wstring& path) { return FileExists(path); }));
+  SetServerKind(Installation.kind);
+  ui::Enable(btnChangeRoot, Installation.kind != skFirebird);
+  if (!ServerFound) Fail(*this, txt::ServerNotFound);
   ui::SetText(lblFBVersion, VersionText(ServerExePath));
-
-  GuardianExePath = BinDir + L"\\" + Name(GuardianExe);
-  ServerWindowClass = Name(vantrel::ServerWindowClass);
-  GuardianWindowClass = Name(vantrel::GuardianWindowClass);
-  ServerServiceName = Name(vantrel::ServerServiceName);
-  GuardianServiceName = Name(vantrel::GuardianServiceName);
 
   if (platform_.probes.IsWindowsNT()) {
     TServiceList dependents;

@@ -25,23 +25,21 @@ namespace {
 
 namespace text = txt::rootchange;
 
-constexpr wchar_t InstSvcFile[] = L"instsvc.exe";
-constexpr wchar_t InstRegFile[] = L"instreg.exe";
-constexpr wchar_t UninstallServiceCommand[] = L"bin\\instsvc.exe remove -g";
-constexpr wchar_t UnRegisterServerCommand[] = L"bin\\instreg.exe remove";
-constexpr wchar_t RegisterServerCommand[] = L"bin\\instreg.exe install";
-constexpr wchar_t InstallServiceCommand[] = L"bin\\instsvc.exe install";
+constexpr wchar_t UninstallServiceArguments[] = L" remove -g";
+constexpr wchar_t UnRegisterServerArguments[] = L" remove";
+constexpr wchar_t InstallArgument[] = L" install";
 constexpr wchar_t InstallServiceOptions[] = L" -g -auto";
+// instclient writes a copy of fbclient.dll named gds32.dll into the system folder.
+constexpr wchar_t InstallClientArguments[] = L" install gds32";
 constexpr wchar_t TraceCodeSeparator[] = L", Code=";
 constexpr wchar_t ServerRunEntry[] = L"Firebird";
-constexpr const wchar_t* ServerFiles[] = {L"fbserver.exe", L"ibserver.exe"};  // Firebird first
 
 struct HandleCloser {
   void operator()(HANDLE handle) const { CloseHandle(handle); }
 };
 using OwnedFile = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
-std::wstring BinFolder(const std::wstring& root) { return IncludeTrailingDelimiter(root) + L"bin\\"; }
+std::wstring FolderWithDelimiter(const std::wstring& path) { return IncludeTrailingDelimiter(FolderOf(path)); }
 
 std::wstring SystemLibraryPath(const std::wstring& systemDir) {
   return systemDir.empty() ? std::wstring() : IncludeTrailingDelimiter(systemDir) + ClientLibraryFile;
@@ -73,20 +71,10 @@ bool CanOpenExclusively(const std::wstring& path) {
   return true;
 }
 
-// The server executable that proves newRoot an installation; empty when there is none.
-std::wstring FindServerExecutable(const std::wstring& newRoot) {
-  for (const wchar_t* name : ServerFiles) {
-    const std::wstring path = BinFolder(newRoot) + name;
-    if (FileExists(path)) return path;
-  }
-  return {};
-}
-
 // The new root's own tools carry out the registration; without them the old registration would
 // be removed and no new one made.
-bool HasRegistrationTools(const std::wstring& newRoot, bool withServices) {
-  return FileExists(BinFolder(newRoot) + InstRegFile) &&
-         (!withServices || FileExists(BinFolder(newRoot) + InstSvcFile));
+bool HasRegistrationTools(const TInstallation& target, bool withServices) {
+  return FileExists(target.instreg) && (!withServices || FileExists(target.instsvc));
 }
 
 std::wstring QuotedDirectory(const std::wstring& dir) {
@@ -120,14 +108,19 @@ void CopyLibraryFile(const std::wstring& fileName, const std::wstring& sourceDir
   }
 }
 
-void BackupClientLibrary(const std::wstring& rootDir, const std::wstring& systemDir) {
-  if (systemDir.empty() || FileExists(BinFolder(rootDir) + ClientLibraryFile)) return;
-  CopyLibraryFile(ClientLibraryFile, IncludeTrailingDelimiter(systemDir), BinFolder(rootDir));
+TInstallation InstallationIn(const std::wstring& root) {
+  return FindInstallation(root, [](const std::wstring& path) { return FileExists(path); });
 }
 
-bool CheckRegistrationTools(const std::wstring& rootDir, const std::wstring& systemDir, IDialogs& dialogs) {
-  for (const wchar_t* name : {InstSvcFile, InstRegFile, ClientLibraryFile}) {
-    if (!FileExists(BinFolder(rootDir) + name)) {
+// The root layout keeps its own fbclient.dll and has no gds32.dll to keep.
+void BackupClientLibrary(const TInstallation& current, const std::wstring& systemDir) {
+  if (systemDir.empty() || current.layout != ServerLayout::BinFolder || FileExists(current.clientLibrary)) return;
+  CopyLibraryFile(ClientLibraryFile, IncludeTrailingDelimiter(systemDir), FolderWithDelimiter(current.clientLibrary));
+}
+
+bool CheckRegistrationTools(const TInstallation& current, const std::wstring& systemDir, IDialogs& dialogs) {
+  for (const std::wstring* path : {&current.instsvc, &current.instreg, &current.clientLibrary}) {
+    if (!FileExists(*path)) {
       dialogs.ShowError(text::ToolsMissing);
       return false;
     }
@@ -140,32 +133,40 @@ bool CheckRegistrationTools(const std::wstring& rootDir, const std::wstring& sys
   return true;
 }
 
-void InstallClientLibrary(const std::wstring& newRoot, const std::wstring& systemDir, IDialogs& dialogs) {
+void InstallClientLibrary(const TInstallation& target, const std::wstring& systemDir,
+                          IProgramLauncher& launcher, IDialogs& dialogs) {
   if (systemDir.empty()) return;
   try {
-    CopyLibraryFile(ClientLibraryFile, BinFolder(newRoot), IncludeTrailingDelimiter(systemDir));
+    if (target.layout == ServerLayout::RootFolder) {
+      if (FileExists(target.instclient))
+        RunTool(launcher, {target.instclient + InstallClientArguments}, text::InstallClientPrefix);
+    } else {
+      CopyLibraryFile(ClientLibraryFile, FolderWithDelimiter(target.clientLibrary),
+                      IncludeTrailingDelimiter(systemDir));
+    }
   } catch (const EActionError& e) {
     dialogs.ShowError(e.Message());
   }
 }
 
-void UninstallService(const std::wstring& dir, IProgramLauncher& launcher) {
-  RunTool(launcher, {IncludeTrailingDelimiter(dir) + UninstallServiceCommand}, text::UninstallServicePrefix);
+void UninstallService(const TInstallation& installation, IProgramLauncher& launcher) {
+  RunTool(launcher, {installation.instsvc + UninstallServiceArguments}, text::UninstallServicePrefix);
 }
 
-void UnRegisterServer(const std::wstring& dir, IProgramLauncher& launcher) {
-  RunTool(launcher, {IncludeTrailingDelimiter(dir) + UnRegisterServerCommand}, text::UnRegisterServerPrefix);
+void UnRegisterServer(const TInstallation& installation, IProgramLauncher& launcher) {
+  RunTool(launcher, {installation.instreg + UnRegisterServerArguments}, text::UnRegisterServerPrefix);
 }
 
-void RegisterServer(const std::wstring& dir, IProgramLauncher& launcher) {
-  const std::wstring program = IncludeTrailingDelimiter(dir) + RegisterServerCommand;
-  RunTool(launcher, {program + L" " + QuotedDirectory(dir), program}, text::RegisterServerPrefix);
+void RegisterServer(const TInstallation& installation, IProgramLauncher& launcher) {
+  const std::wstring program = installation.instreg + InstallArgument;
+  RunTool(launcher, {program + L" " + QuotedDirectory(installation.rootDir), program}, text::RegisterServerPrefix);
 }
 
-void InstallService(const std::wstring& dir, IProgramLauncher& launcher) {
-  const std::wstring program = IncludeTrailingDelimiter(dir) + InstallServiceCommand;
+void InstallService(const TInstallation& installation, IProgramLauncher& launcher) {
+  const std::wstring program = installation.instsvc + InstallArgument;
   RunTool(launcher,
-          {program + L" " + QuotedDirectory(dir) + InstallServiceOptions, program + InstallServiceOptions},
+          {program + L" " + QuotedDirectory(installation.rootDir) + InstallServiceOptions,
+           program + InstallServiceOptions},
           text::InstallServicePrefix);
 }
 
@@ -174,12 +175,12 @@ void TfrmMain::btnChangeRootClick() {
   const std::wstring systemDir = platform_.services.SystemDirectory();
 
   try {
-    BackupClientLibrary(RootDir, systemDir);
+    BackupClientLibrary(Installation, systemDir);
   } catch (const EActionError& e) {
     dialogs.ShowError(e.Message());
     return;
   }
-  if (!CheckRegistrationTools(RootDir, systemDir, dialogs)) return;
+  if (!CheckRegistrationTools(Installation, systemDir, dialogs)) return;
 
   std::wstring chosen;
   if (!dialogs.BrowseForFolder(text::BrowseTitle, L"", RootDir, chosen)) return;
@@ -187,12 +188,12 @@ void TfrmMain::btnChangeRootClick() {
   if (SameFolder(newRoot, ExcludeTrailingDelimiter(RootDir))) return;
 
   const bool nt = platform_.probes.IsWindowsNT();
-  const std::wstring serverFile = FindServerExecutable(newRoot);
-  if (serverFile.empty() || !HasRegistrationTools(newRoot, nt)) {
+  const TInstallation target = InstallationIn(newRoot);
+  if (!target.Found() || !HasRegistrationTools(target, nt)) {
     dialogs.ShowError(FormatTexts(text::NotARootFmt, {newRoot}));
     return;
   }
-  const std::wstring version = VersionText(serverFile);
+  const std::wstring version = VersionText(target.serverExe);
   if (dialogs.AskConfirmation(FormatTexts(text::ConfirmChangeFmt, {newRoot, version})) != AnswerYes) return;
 
   struct CursorReset {
@@ -203,12 +204,12 @@ void TfrmMain::btnChangeRootClick() {
     StopServer();
     // A server service left running (dependents kept) would be pulled away by the tools.
     if (ServerWindowExists() || ServerServiceRunning()) throw EActionError(text::CannotStopServer);
-    if (nt) UninstallService(RootDir, platform_.launcher);
-    UnRegisterServer(RootDir, platform_.launcher);
+    if (nt) UninstallService(Installation, platform_.launcher);
+    UnRegisterServer(Installation, platform_.launcher);
     WriteRunEntry(ServerRunEntry, L"", L"", false, true);
-    RegisterServer(newRoot, platform_.launcher);
-    if (nt) InstallService(newRoot, platform_.launcher);
-    InstallClientLibrary(newRoot, systemDir, dialogs);
+    RegisterServer(target, platform_.launcher);
+    if (nt) InstallService(target, platform_.launcher);
+    InstallClientLibrary(target, systemDir, platform_.launcher, dialogs);
   } catch (const EActionError& e) {
     dialogs.ShowError(e.Message());
   } catch (const EOSError& e) {

@@ -19,5 +19,6 @@ inline constexpr wchar_t UninstallServicePrefix[] = L"UninstallService: ";
 inline constexpr wchar_t UnRegisterServerPrefix[] = L"UnRegisterServer: ";
 inline constexpr wchar_t RegisterServerPrefix[] = L"RegisterServer: ";
 inline constexpr wchar_t InstallServicePrefix[] = L"InstallService: ";
+inline constexpr wchar_t InstallClientPrefix[] = L"InstallClient: ";
 
 }  // namespace vantrel::txt::rootchange

@@ -107,9 +107,9 @@ void TfrmMain::StartServerNT() {
 
 void TfrmMain::StartApplication() {
   const bool viaGuardian = GuardianAvailable && ui::IsChecked(cbxGuardian);
-  const std::wstring& program = viaGuardian ? GuardianExePath : ServerExePath;
+  const std::wstring& program = viaGuardian ? Installation.guardianExe : Installation.serverExe;
   std::uint32_t error = 0;
-  if (!platform_.launcher.ShellOpen(program, L"-a", RootDir, SW_SHOWNORMAL, error)) {
+  if (!platform_.launcher.ShellOpen(program, L"-a", Installation.rootDir, SW_SHOWNORMAL, error)) {
     platform_.dialogs.ShowError(SystemErrorText(error));
     return;
   }
@@ -175,9 +175,16 @@ bool TfrmMain::StopDependents() {
   return active.Count() == 0;
 }
 
+// A server with open attachments asks on its own window before it ends; until someone answers
+// there its window stays, and the user is told so rather than left with a silent button.
+void TfrmMain::StopServerAndReport() {
+  StopServer();
+  if (ServerWindowExists() && !ServerServiceRunning()) platform_.dialogs.ShowError(txt::ServerDidNotStop);
+}
+
 void TfrmMain::btnStartStopClick() {
   if (ServerWindowExists() || ServerServiceRunning()) {
-    StopServer();
+    StopServerAndReport();
     return;
   }
   if (ui::IsEnabled(btnApply)) ApplySettings(false);

@@ -4,6 +4,7 @@
 #include "app/fMain.h"
 #include "resources/Texts.h"
 #include "server/FB_Consts.h"
+#include "server/Installation.h"
 #include "server/StartupSettings.h"
 #include "server/rules/RunEntry.h"
 #include "shell/Files.h"
@@ -14,7 +15,6 @@ namespace vantrel {
 namespace {
 
 constexpr wchar_t kRunKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kInterBaseKey[] = L"\\Software\\Borland\\InterBase\\CurrentVersion";
 
 }  // namespace
 
@@ -39,7 +39,8 @@ std::wstring ReadRunEntryProgram() {
 }
 
 void WriteGuardianOptions(bool useGuardian) {
-  if (RegKey key = RegKey::Open(HKEY_LOCAL_MACHINE, kInterBaseKey, KEY_ALL_ACCESS))
+  // In the view where the installation wrote its key (the 32-bit one for a 32-bit server).
+  if (RegKey key = RegKey::OpenInEitherView(HKEY_LOCAL_MACHINE, kInterBaseKey, KEY_ALL_ACCESS))
     key.WriteString(L"GuardianOptions", useGuardian ? L"1" : L"0");
 }
 
@@ -61,7 +62,7 @@ void TfrmMain::ReadStartupSettings() {
 
   const std::wstring program = ReadRunEntryProgram();
   if (!program.empty()) SetCheckBox(cbxAutostart, true);
-  const std::wstring guardianExe = FromAnsi(KindName(GuardianExe));
+  const std::wstring& guardianExe = Installation.guardianExeName;
   if (GuardianAvailable && !guardianExe.empty() && program.find(guardianExe) != std::wstring::npos)
     SetCheckBox(cbxGuardian, true);
 }
@@ -86,7 +87,7 @@ void TfrmMain::ApplyServiceSettings() {
 }
 
 void TfrmMain::ApplyApplicationSettings() {
-  const std::wstring& program = ui::IsChecked(cbxGuardian) ? GuardianExePath : ServerExePath;
+  const std::wstring& program = ui::IsChecked(cbxGuardian) ? Installation.guardianExe : Installation.serverExe;
   WriteRunEntry(L"Firebird", program, L"-a", ui::IsChecked(cbxAutostart), true);
   if (GetServerKind() == skInterBase) WriteGuardianOptions(ui::IsChecked(cbxGuardian));
 }

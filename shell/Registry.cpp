@@ -33,6 +33,20 @@ RegKey RegKey::Open(HKEY root, const std::wstring& path, REGSAM access) {
   return RegKey(key);
 }
 
+RegKey RegKey::OpenInEitherView(HKEY root, const std::wstring& path, REGSAM access) {
+  for (REGSAM view : kRegistryViews)
+    if (RegKey key = Open(root, path, access | view)) return key;
+  return RegKey();
+}
+
+std::optional<std::wstring> ReadStringInEitherView(HKEY root, const std::wstring& path, const std::wstring& name) {
+  for (REGSAM view : kRegistryViews) {
+    if (RegKey key = RegKey::Open(root, path, KEY_READ | view))
+      if (auto value = key.ReadString(name); value && !value->empty()) return value;
+  }
+  return std::nullopt;
+}
+
 RegKey RegKey::Create(HKEY root, const std::wstring& path) {
   HKEY key = nullptr;
   if (RegCreateKeyExW(root, WithoutLeadingBackslash(path), 0, nullptr, REG_OPTION_NON_VOLATILE,

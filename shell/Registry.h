@@ -7,6 +7,9 @@
 
 namespace vantrel {
 
+// Registry views to look in, 64-bit first (on 32-bit Windows both flags are ignored).
+inline constexpr REGSAM kRegistryViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+
 class RegKey {
  public:
   RegKey() = default;
@@ -18,6 +21,9 @@ class RegKey {
 
   // Opens an existing key; a leading backslash in path is ignored.
   static RegKey Open(HKEY root, const std::wstring& path, REGSAM access);
+  // Opens an existing key in the 64-bit view, else in the 32-bit view (where a 32-bit program
+  // installed on 64-bit Windows has its keys).
+  static RegKey OpenInEitherView(HKEY root, const std::wstring& path, REGSAM access);
   // Opens the key with full access, creating it (and missing parents) when absent.
   static RegKey Create(HKEY root, const std::wstring& path);
 
@@ -32,5 +38,8 @@ class RegKey {
   explicit RegKey(HKEY key) : key_(key) {}
   HKEY key_ = nullptr;
 };
+
+// A string value of the key in the first view that has it, or nothing.
+std::optional<std::wstring> ReadStringInEitherView(HKEY root, const std::wstring& path, const std::wstring& name);
 
 }  // namespace vantrel

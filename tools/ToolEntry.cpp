@@ -69,8 +69,4 @@ bool IsServerLogPlaceholder(std::string_view params) {
   return SameTextCp1254(TrimView(params), kServerLogPlaceholder);
 }
 
-std::string ServerLogPath(std::string_view rootDir) {
-  return IncludeTrailingPathDelimiter(std::string(rootDir)) + std::string(kServerLogFileName);
-}
-
 }  // namespace vantrel

@@ -7,7 +7,6 @@
 namespace vantrel {
 
 inline constexpr std::string_view kServerLogPlaceholder = "$SERVERLOG";
-inline constexpr std::string_view kServerLogFileName = "firebird.log";
 
 struct TToolEntry {
   std::string title;
@@ -40,8 +39,5 @@ TToolEntry ReadToolEntry(const std::vector<std::string>& lines, std::size_t inde
 
 // The whole parameter text, trimmed, is "$SERVERLOG" in any letter case.
 bool IsServerLogPlaceholder(std::string_view params);
-
-// The server log beside the installation: rootDir with a trailing delimiter, then "firebird.log".
-std::string ServerLogPath(std::string_view rootDir);
 
 }  // namespace vantrel

@@ -153,7 +153,7 @@ void TfrmMain::LaunchTool(int index) {
   const std::wstring program = FromAnsi(entry.program);
   const std::wstring parameters =
       IsServerLogPlaceholder(entry.params)
-          ? AsOneArgument(IncludeTrailingDelimiter(RootDir) + FromAnsi(std::string(kServerLogFileName)))
+          ? AsOneArgument(Installation.serverLog)
           : FromAnsi(entry.params);
   std::uint32_t error = 0;
   bool started;

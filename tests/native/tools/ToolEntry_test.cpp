@@ -80,10 +80,3 @@ TEST(ServerLogPlaceholder, WholeTrimmedTextInAnyCaseOnly) {
   EXPECT_FALSE(IsServerLogPlaceholder("SERVERLOG"));
   EXPECT_FALSE(IsServerLogPlaceholder(""));
 }
-
-TEST(ServerLogPlaceholder, LogPathIsTheRootWithOneDelimiter) {
-  const std::string root = std::string("fbroot") + kPathDelimiter + "Firebird_2_5";
-  const std::string expected = root + kPathDelimiter + "firebird.log";
-  EXPECT_EQ(ServerLogPath(root), expected);
-  EXPECT_EQ(ServerLogPath(root + kPathDelimiter), expected);
-}
