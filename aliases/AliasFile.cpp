@@ -47,10 +47,6 @@ class WindowAliasSettings final : public IAliasSettings {
   TfrmMain& form_;
 };
 
-std::wstring AliasFilePath(const std::wstring& rootDir) {
-  return IncludeTrailingDelimiter(rootDir) + L"aliases.conf";
-}
-
 // The user locale's case-insensitive comparison of two names in the ANSI code page.
 bool SameNameUserLocale(const std::string& a, const std::string& b) {
   return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
@@ -66,12 +62,13 @@ void TfrmMain::CreateAliasList() {
 }
 
 void TfrmMain::LoadAliasFile() {
-  const std::wstring path = AliasFilePath(RootDir);
+  const std::wstring& path = Installation.aliasFile;
   const bool exists = FileExists(path);
   SetPageVisible(tabAlias, exists);
+  Aliases.SetRules(RulesForFile(std::filesystem::path(path)));
   if (exists) Aliases.Load(std::filesystem::path(path));
 }
 
-void TfrmMain::SaveAliasFile() { Aliases.Save(std::filesystem::path(AliasFilePath(RootDir))); }
+void TfrmMain::SaveAliasFile() { Aliases.Save(std::filesystem::path(Installation.aliasFile)); }
 
 }  // namespace vantrel

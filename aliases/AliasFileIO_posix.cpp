@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <ctime>
 #include <cerrno>
 #include <system_error>
 
@@ -73,6 +74,26 @@ fs::path TemporaryNameFor(const fs::path& target) {
   return name;
 }
 
+// The database server notices a changed databases.conf by its modification time in whole seconds,
+// so a write within the second of the previous one would go unseen. Waits (under a second) for
+// the next second when the new file's time would equal the old one's.
+bool LeaveAnotherWholeSecond(int fd, time_t previous) {
+  struct stat written {};
+  if (::fstat(fd, &written) != 0) return false;
+  if (written.st_mtim.tv_sec != previous) return true;
+  timespec now{};
+  for (int step = 0; step < 40; ++step) {
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec > previous) break;
+    timespec rest{0, 1000000000L - now.tv_nsec + 1000000L};
+    if (rest.tv_nsec >= 1000000000L) rest = {0, 999999999L};
+    ::nanosleep(&rest, nullptr);
+  }
+  if (now.tv_sec <= previous) now = {previous + 1, 0};  // a clock that does not move: step past it
+  const timespec times[2] = {{0, UTIME_OMIT}, now};
+  return ::futimens(fd, times) == 0;
+}
+
 void SyncFolderOf(const fs::path& file) {
   fs::path folder = file.parent_path();
   if (folder.empty()) folder = ".";
@@ -123,6 +144,7 @@ void WriteFileAtomically(const fs::path& path, const std::string& bytes) {
     if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) (void)!::fchown(fd, old.st_uid, old.st_gid);
   }
   if (!WriteAll(fd, bytes)) failWith(errno);
+  if (replacing && !LeaveAnotherWholeSecond(fd, old.st_mtim.tv_sec)) failWith(errno);
   if (::fsync(fd) != 0) failWith(errno);
   if (!file.Close()) failWith(errno);
   if (::rename(temporary.c_str(), target.c_str()) != 0) failWith(errno);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "aliases/AliasFileIO.h"
@@ -95,6 +97,41 @@ bool ReplaceWith(const fs::path& temporary, const fs::path& target) {
   }
 }
 
+constexpr std::uint64_t kTicksPerSecond = 10000000;  // FILETIME counts 100 ns
+
+std::uint64_t Ticks(const FILETIME& time) {
+  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// The last-write time of the file, when it exists.
+std::optional<std::uint64_t> LastWriteTicks(const fs::path& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return Ticks(data.ftLastWriteTime);
+}
+
+// The database server notices a changed databases.conf by its modification time in whole seconds,
+// so a write within the second of the previous one would go unseen. Waits (under a second) for
+// the next second when the new file's time would equal the old one's.
+bool LeaveAnotherWholeSecond(HANDLE file, std::uint64_t previous) {
+  FILETIME written{};
+  if (!GetFileTime(file, nullptr, nullptr, &written)) return false;
+  const std::uint64_t previousSecond = previous / kTicksPerSecond;
+  if (Ticks(written) / kTicksPerSecond != previousSecond) return true;
+  FILETIME now{};
+  for (int step = 0; step < 40; ++step) {
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks = Ticks(now);
+    if (ticks / kTicksPerSecond > previousSecond) break;
+    Sleep(static_cast<DWORD>((kTicksPerSecond - ticks % kTicksPerSecond) / 10000 + 1));
+  }
+  std::uint64_t stamp = Ticks(now);
+  if (stamp / kTicksPerSecond <= previousSecond) stamp = (previousSecond + 1) * kTicksPerSecond;
+  now.dwLowDateTime = static_cast<DWORD>(stamp);
+  now.dwHighDateTime = static_cast<DWORD>(stamp >> 32);
+  return SetFileTime(file, nullptr, nullptr, &now) != 0;
+}
+
 }  // namespace
 
 std::string ReadWholeFile(const fs::path& path) {
@@ -113,6 +150,7 @@ std::string ReadWholeFile(const fs::path& path) {
 }
 
 void WriteFileAtomically(const fs::path& path, const std::string& bytes) {
+  const std::optional<std::uint64_t> previous = LastWriteTicks(path);
   fs::path temporary;
   HANDLE handle = INVALID_HANDLE_VALUE;
   for (int attempt = 0; handle == INVALID_HANDLE_VALUE; ++attempt) {
@@ -131,6 +169,7 @@ void WriteFileAtomically(const fs::path& path, const std::string& bytes) {
     Fail("Cannot write file", path, code);
   };
   if (!WriteAll(file.Get(), bytes)) failWith(GetLastError());
+  if (previous && !LeaveAnotherWholeSecond(file.Get(), *previous)) failWith(GetLastError());
   if (!FlushFileBuffers(file.Get())) failWith(GetLastError());
   if (!file.Close()) failWith(GetLastError());
   if (!ReplaceWith(temporary, path)) failWith(GetLastError());

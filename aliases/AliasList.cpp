@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "aliases/DatabasesConf.h"
 #include "shell/rules/TextRules.h"
 
 namespace vantrel {
@@ -91,6 +92,11 @@ std::optional<TAliasEntry> AliasEntryOf(std::string_view line) {
   return entry;
 }
 
+AliasFileRules RulesForFile(const std::filesystem::path& path) {
+  return SameTextCp1254(path.filename().string(), "databases.conf") ? AliasFileRules::DatabasesConf
+                                                                    : AliasFileRules::AliasesConf;
+}
+
 TAliasList::TAliasList(IAliasSettings* host, NameComparer sameName)
     : host_(host), sameName_(std::move(sameName)) {}
 
@@ -126,6 +132,83 @@ int TAliasList::AddLine(std::string line) {
 void TAliasList::DeleteLine(int index) {
   if (index < 0 || index >= LineCount()) throw std::out_of_range("alias list line index");
   lines_.erase(lines_.begin() + index);
+}
+
+std::vector<TListedAlias> TAliasList::ListedAliases() const {
+  std::vector<TListedAlias> listed;
+  if (rules_ == AliasFileRules::AliasesConf) {
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+      if (auto entry = AliasEntryOf(lines_[i])) listed.push_back({static_cast<int>(i), std::move(*entry)});
+    return listed;
+  }
+  const std::vector<ConfLine> roles = ClassifyDatabasesConf(lines_);
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (roles[i] != ConfLine::Alias && roles[i] != ConfLine::AliasBlock) continue;
+    if (auto entry = DatabasesConfEntryOf(lines_[i])) listed.push_back({static_cast<int>(i), std::move(*entry)});
+  }
+  return listed;
+}
+
+int TAliasList::FindAlias(const std::string& name, int exceptLine) const {
+  for (const TListedAlias& alias : ListedAliases())
+    if (alias.line != exceptLine && sameName_(alias.entry.name, name)) return alias.line;
+  return -1;
+}
+
+bool TAliasList::ContainsAlias(const std::string& name) const {
+  return rules_ == AliasFileRules::AliasesConf ? FindName(name) >= 0 : FindAlias(name) >= 0;
+}
+
+std::vector<std::string> TAliasList::SendableLines() const {
+  if (rules_ == AliasFileRules::AliasesConf) return lines_;
+  const std::vector<ConfLine> roles = ClassifyDatabasesConf(lines_);
+  std::vector<std::string> sent;
+  sent.reserve(lines_.size());
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    switch (roles[i]) {
+      case ConfLine::BlockOpen:
+      case ConfLine::BlockBody:
+      case ConfLine::BlockClose:
+        break;
+      case ConfLine::AliasBlock: {
+        std::string_view text = TrimView(WithoutConfComment(lines_[i]));
+        sent.emplace_back(TrimView(text.substr(0, text.size() - 1)));
+        break;
+      }
+      default:
+        sent.push_back(lines_[i]);
+    }
+  }
+  return sent;
+}
+
+void TAliasList::EditAlias(int line, const std::string& name, const std::string& path) {
+  if (line < 0 || line >= LineCount()) throw std::out_of_range("alias list line index");
+  std::string& text = lines_[static_cast<std::size_t>(line)];
+  if (rules_ == AliasFileRules::DatabasesConf) {
+    const bool opensBlock = EndsWithBlockOpen(WithoutConfComment(text)) && text.find('=') != std::string::npos;
+    text = name + "=" + path + (opensBlock ? " {" : "");
+    return;
+  }
+  // Rewriting by name in place is only right when this line is the first of that name; otherwise
+  // it would overwrite the earlier alias, so the line is moved to the end like a renamed one.
+  const std::string rawName = RawNameOf(text);
+  if (name != rawName || FindName(rawName) != line) {
+    DeleteLine(line);
+    AddLine(name + "=" + path);
+  } else {
+    SetValueOf(name, path);
+  }
+}
+
+void TAliasList::DeleteAlias(int line) {
+  if (line < 0 || line >= LineCount()) throw std::out_of_range("alias list line index");
+  if (rules_ == AliasFileRules::AliasesConf) {
+    DeleteLine(line);
+    return;
+  }
+  const std::size_t end = EndOfAliasWithBlock(ClassifyDatabasesConf(lines_), static_cast<std::size_t>(line));
+  lines_.erase(lines_.begin() + line, lines_.begin() + static_cast<std::ptrdiff_t>(end));
 }
 
 std::string TAliasList::DefaultPath() const { return host_ ? host_->DefaultPath() : std::string(); }

@@ -90,6 +90,18 @@ struct TAliasEntry {
 };
 std::optional<TAliasEntry> AliasEntryOf(std::string_view line);
 
+// aliases.conf (Firebird 2.5, InterBase) or databases.conf (Firebird 3 and later), which has
+// blocks that are the server's and refuses a file that names an alias twice.
+enum class AliasFileRules { AliasesConf, DatabasesConf };
+// databases.conf by its file name, in any letter case; aliases.conf otherwise.
+AliasFileRules RulesForFile(const std::filesystem::path& path);
+
+// An alias as the alias page lists it, with the index of its line.
+struct TListedAlias {
+  int line;
+  TAliasEntry entry;
+};
+
 // Not locked: callers serialise every access (the window thread, or one lock shared with it).
 class TAliasList {
  public:
@@ -99,6 +111,8 @@ class TAliasList {
 
   void SetHost(IAliasSettings* host) { host_ = host; }
   void SetNameComparer(NameComparer sameName) { sameName_ = std::move(sameName); }
+  void SetRules(AliasFileRules rules) { rules_ = rules; }
+  AliasFileRules Rules() const { return rules_; }
 
   // Replaces the lines with the file's and takes the four settings from them. Raises
   // EAliasFileError when the file cannot be read (the lines then stay as they were) and lets
@@ -127,6 +141,24 @@ class TAliasList {
 
   bool ReadOnly() const { return readOnly_; }
 
+  // The alias entries in file order; lines of databases.conf blocks are never among them.
+  std::vector<TListedAlias> ListedAliases() const;
+  // The line of the first alias entry named name (letter case ignored) other than exceptLine; -1.
+  int FindAlias(const std::string& name, int exceptLine = -1) const;
+  // Whether a new alias of that name would clash: by raw name in aliases.conf, by alias entry in
+  // databases.conf (a block's key is no alias).
+  bool ContainsAlias(const std::string& name) const;
+  // The lines a client gets: all of them, except the blocks of databases.conf; an alias that
+  // opens its block on its own line is sent without the brace.
+  std::vector<std::string> SendableLines() const;
+  // Changes the alias at line. aliases.conf: rewritten in place when it is the first line of its
+  // name, else moved to the end as name=path. databases.conf: always in place, keeping the
+  // block it opens.
+  void EditAlias(int line, const std::string& name, const std::string& path);
+  // Removes the alias at line; in databases.conf its block goes with it, since a block without
+  // its alias would make the server refuse the file.
+  void DeleteAlias(int line);
+
   std::string DefaultPath() const;
   void SetDefaultPath(const std::string& path);
   bool ZeeBeeDee() const;
@@ -146,6 +178,7 @@ class TAliasList {
   std::vector<std::string> lines_;
   IAliasSettings* host_;
   NameComparer sameName_;
+  AliasFileRules rules_ = AliasFileRules::AliasesConf;
   bool readOnly_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "aliases/AliasTexts.h"
+#include "aliases/DatabasesConf.h"
 #include "aliases/fAlias.h"
 #include "app/fMain.h"
 #include "shell/TextConv.h"
@@ -62,9 +63,7 @@ void FitPathColumn(HWND list) {
 
 void TfrmMain::RefreshAliasList() {
   ListView_DeleteAllItems(lvAlias);
-  for (int i = 0; i < Aliases.LineCount(); ++i) {
-    if (auto entry = AliasEntryOf(Aliases.LineAt(i))) AddItem(lvAlias, *entry, i);
-  }
+  for (const TListedAlias& alias : Aliases.ListedAliases()) AddItem(lvAlias, alias.entry, alias.line);
   if (ClientWidth(lvAlias) > kMinWidthForFit) FitPathColumn(lvAlias);
 }
 
@@ -86,25 +85,21 @@ void TfrmMain::acEditAliasExecute() {
   const int line = LineIndexOf(lvAlias, item);
   if (line < 0 || line >= Aliases.LineCount()) return;
 
-  const std::string rawName = Aliases.NameAt(line);
   TfrmAlias dialog(hwnd_, platform_.dialogs);
-  dialog.SetAliasName(FromAnsi(rawName));
-  // The selected line's own value: a look-up by name would find an earlier line of the same name.
-  dialog.SetDatabase(FromAnsi(RawValueOf(Aliases.LineAt(line))));
+  if (Aliases.Rules() == AliasFileRules::DatabasesConf) {
+    const auto entry = DatabasesConfEntryOf(Aliases.LineAt(line));
+    dialog.SetAliasName(entry ? FromAnsi(entry->name) : L"");
+    dialog.SetDatabase(entry ? FromAnsi(entry->path) : L"");
+  } else {
+    dialog.SetAliasName(FromAnsi(Aliases.NameAt(line)));
+    // The selected line's own value: a look-up by name would find an earlier line of the same name.
+    dialog.SetDatabase(FromAnsi(RawValueOf(Aliases.LineAt(line))));
+  }
   dialog.AliasList = &Aliases;
   dialog.EditIndex = line;
   if (!dialog.Execute()) return;
 
-  const std::string name = ToAnsi(dialog.AliasName());
-  const std::string path = ToAnsi(dialog.Database());
-  // Rewriting by name in place is only right when this line is the first of that name; otherwise
-  // it would overwrite the earlier alias, so the line is moved to the end like a renamed one.
-  if (name != rawName || Aliases.FindName(rawName) != line) {
-    Aliases.DeleteLine(line);
-    Aliases.AddLine(name + "=" + path);
-  } else {
-    Aliases.SetValueOf(name, path);
-  }
+  Aliases.EditAlias(line, ToAnsi(dialog.AliasName()), ToAnsi(dialog.Database()));
   RefreshAliasList();
   AnyChangeToSettings();
 }
@@ -116,7 +111,7 @@ void TfrmMain::acDeleteAliasExecute() {
   if (line < 0 || line >= Aliases.LineCount()) return;
   const std::wstring question = FormatText(txt::alias::ConfirmDeleteFmt, ItemCaption(lvAlias, item));
   if (platform_.dialogs.AskConfirmation(question) != AnswerYes) return;
-  Aliases.DeleteLine(line);
+  Aliases.DeleteAlias(line);
   RefreshAliasList();
   AnyChangeToSettings();
 }

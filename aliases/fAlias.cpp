@@ -155,6 +155,7 @@ void TfrmAlias::edtDatabaseChange() {
 
 bool TfrmAlias::IsDuplicateAlias(const std::wstring& name) const {
   if (name.empty() || !AliasList) return false;
+  if (RefusesDuplicates()) return AliasList->FindAlias(ToAnsi(name), EditIndex) >= 0;
   for (int i = 0; i < AliasList->LineCount(); ++i) {
     if (i != EditIndex && SameIgnoringAsciiCase(FromAnsi(AliasList->NameAt(i)), name)) return true;
   }
@@ -163,11 +164,20 @@ bool TfrmAlias::IsDuplicateAlias(const std::wstring& name) const {
 
 bool TfrmAlias::IsDuplicateDatabase(const std::wstring& path) const {
   if (path.empty() || !AliasList) return false;
+  if (RefusesDuplicates()) {
+    for (const TListedAlias& alias : AliasList->ListedAliases())
+      if (alias.line != EditIndex && SameIgnoringAsciiCase(FromAnsi(alias.entry.path), path)) return true;
+    return false;
+  }
   for (int i = 0; i < AliasList->LineCount(); ++i) {
     if (i == EditIndex) continue;
     if (SameIgnoringAsciiCase(FromAnsi(AliasList->ValueOf(AliasList->NameAt(i))), path)) return true;
   }
   return false;
+}
+
+bool TfrmAlias::RefusesDuplicates() const {
+  return AliasList && AliasList->Rules() == AliasFileRules::DatabasesConf;
 }
 
 void TfrmAlias::btnSelDBClick() {
@@ -182,7 +192,9 @@ void TfrmAlias::btnSelDBClick() {
 
 void TfrmAlias::btnOKClick() {
   const std::wstring name = AliasName();
-  if (name.empty() || SameIgnoringAsciiCase(name, L"NONAME") || !FitsAliasFile(name, L"=#")) {
+  // The server refuses a whole databases.conf that names an alias twice.
+  if (name.empty() || SameIgnoringAsciiCase(name, L"NONAME") || !FitsAliasFile(name, L"=#") ||
+      (RefusesDuplicates() && IsDuplicateAlias(name))) {
     Refuse(edtAliasName);
     return;
   }

@@ -38,6 +38,7 @@ class TfrmAlias : public TModalDialog {
   void edtDatabaseChange();
   bool IsDuplicateAlias(const std::wstring& name) const;
   bool IsDuplicateDatabase(const std::wstring& path) const;
+  bool RefusesDuplicates() const;  // databases.conf
   void btnSelDBClick();
   void btnOKClick();
 

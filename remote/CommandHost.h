@@ -23,10 +23,11 @@ class ICommandHost {
   virtual void AcceptWork() = 0;
 
   // Only inside RunSerialised work:
+  // The alias file's lines as clients get them (a databases.conf without its blocks).
   virtual std::vector<std::string> AliasLines() = 0;
   // Always ends with a path delimiter.
   virtual std::string DefaultPath() = 0;
-  // A line whose raw name equals name, ignoring letter case.
+  // An alias of that name exists, ignoring letter case (TAliasList::ContainsAlias).
   virtual bool HasAliasName(const std::string& name) = 0;
   virtual void AppendAliasLine(const std::string& line) = 0;
   // Throws when the file cannot be written.

@@ -18,6 +18,7 @@ TServeHost::TServeHost(std::filesystem::path aliasFile, std::string dataFolder, 
   settings_.SetZeeBeeDeePort(kDefaultZeeBeeDeePort);
   settings_.SetSocketPort(kDefaultSocketPort);
   settings_.saveAliasFile = [this] { list_.Save(aliasFile_); };
+  list_.SetRules(RulesForFile(aliasFile_));
 }
 
 bool TServeHost::LoadAliasFile() {
@@ -28,11 +29,11 @@ bool TServeHost::LoadAliasFile() {
   return true;
 }
 
-std::vector<std::string> TServeHost::AliasLines() { return list_.Lines(); }
+std::vector<std::string> TServeHost::AliasLines() { return list_.SendableLines(); }
 
 std::string TServeHost::DefaultPath() { return list_.DefaultPath(); }
 
-bool TServeHost::HasAliasName(const std::string& name) { return list_.FindName(name) >= 0; }
+bool TServeHost::HasAliasName(const std::string& name) { return list_.ContainsAlias(name); }
 
 void TServeHost::AppendAliasLine(const std::string& line) { list_.AddLine(line); }
 

@@ -32,9 +32,9 @@ class TWindowCommandHost final : public TQueuedCommandHost {
   TWindowCommandHost(TfrmMain& form, TOwnerThreadQueue::Notifier notifier)
       : TQueuedCommandHost(std::move(notifier)), form_(form) {}
 
-  std::vector<std::string> AliasLines() override { return form_.Aliases.Lines(); }
+  std::vector<std::string> AliasLines() override { return form_.Aliases.SendableLines(); }
   std::string DefaultPath() override { return form_.Aliases.DefaultPath(); }
-  bool HasAliasName(const std::string& name) override { return form_.Aliases.FindName(name) >= 0; }
+  bool HasAliasName(const std::string& name) override { return form_.Aliases.ContainsAlias(name); }
   void AppendAliasLine(const std::string& line) override { form_.Aliases.AddLine(line); }
   void SaveAliasFile() override { form_.SaveAliasFile(); }
   void RefreshCurrentPage() override { form_.pagMainChange(); }
