@@ -27,8 +27,8 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 // Replaces the file's content in one step: the bytes go to a temporary file in the same folder,
 // which is flushed to disk and then renamed over the file. When anything fails the old file is
 // left as it was, the temporary file is removed and EAliasFileError is raised. The new file's
-// modification time is never in the same whole second as the replaced file's (the server
-// reloads its alias file only when that time changes), at the cost of a wait under a second.
+// modification time is at least one whole second after the replaced file's (the server reloads
+// its alias file only when that time changes, counted in seconds).
 void WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes);
 
 // Whether the file can be opened for reading and writing with no sharing at this moment.

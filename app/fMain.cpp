@@ -222,7 +222,7 @@ void TfrmMain::CreateNrvPage() {
   CHK_Zibidi = CheckBox(p, idZibidi, txt::UseTunnel, {8, 10, 300, 17}, font_);
   SendMessageW(CHK_Zibidi, BM_SETCHECK, BST_CHECKED, 0);
   Label(p, txt::TunnelPort, {8, 38, 220, 14}, font_);
-  ZiBiDi_Portu = SpinEdit(p, idZibidiPort, 0, {232, 35, 80, 21}, font_);
+  ZiBiDi_Portu = SpinEdit(p, idZibidiPort, kDefaultZeeBeeDeePort, {232, 35, 80, 21}, font_);
   PAN_Def_Path = Panel(p, L"", {8, 70, 300, 21}, font_, idDefPathPanel);
   BTN_Def_Path = Button(p, idDefPath, txt::ChangeRoot, {316, 68, 80, 25}, font_);
 }
@@ -239,7 +239,8 @@ void TfrmMain::CreateSocketPage() {
   ListView_SetExtendedListViewStyle(lbIPs, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
   AddListViewColumn(lbIPs, 0, L"", 96);
   Label(p, txt::BindPort, {130, 2, 80, 14}, font_);
-  Socket_Portu = SpinEdit(p, idSocketPort, 1, {130, 17, 80, 21}, font_);
+  // The protocol's port until an alias file says otherwise: without one, nothing else would set it.
+  Socket_Portu = SpinEdit(p, idSocketPort, kDefaultSocketPort, {130, 17, 80, 21}, font_);
   btnSocketServer = Button(p, idSocketServer, txt::SocketServerStartInitial, {130, 44, 80, 58},
                            font_, BS_MULTILINE);
   lbProcesses = ListBox(p, idProcesses, {216, 2, 186, 121}, font_);

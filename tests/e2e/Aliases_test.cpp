@@ -273,4 +273,80 @@ TEST_F(Aliases, FailedSaveKeepsTheOldFileReportsAndCanBeRetried) {
   EXPECT_EQ(ReadBytes(aliasFile), before + Ansi(name + L"=" + path + L"\r\n"));
 }
 
+// databases.conf of Firebird 3 and later: its blocks stay byte for byte through add, edit, delete
+// and Apply, block lines are not listed, and a name already there is refused.
+class DatabasesConfPage : public Aliases {
+ protected:
+  void SetUp() override {
+    ClearRegistrations();
+    ResetUserSettings();
+    root = LayInstallation(L"databases-conf", Kind::FirebirdRoot);
+    RegisterRoot(Kind::FirebirdRoot, root);
+    aliasFile = root + L"\\databases.conf";
+    CreateDirectoryW((root + L"\\data").c_str(), nullptr);
+    for (const wchar_t* name : {L"stock.fdb", L"sales.fdb"}) WriteBytes(Data(name), "db");
+    WriteBytes(aliasFile, Ansi(Joined(kHead) + Joined(kMain) + Joined(kTail)));
+  }
+  static std::wstring Joined(const std::vector<std::wstring>& lines) {
+    std::wstring text;
+    for (const std::wstring& line : lines) text += line + L"\r\n";
+    return text;
+  }
+  const std::vector<std::wstring> kHead = {
+      L"# Your databases.conf",
+      L"employee = $(dir_sampleDb)/employee.fdb",
+      L"security.db = $(dir_secDb)/security5.fdb",
+      L"{",
+      L"\tRemoteAccess = false",
+      L"\tDefaultDbCachePages = 256",
+      L"}",
+  };
+  const std::vector<std::wstring> kMain = {L"main = C:\\db\\main.fdb {", L"  LockTimeout = 5", L"}  # main's own"};
+  const std::vector<std::wstring> kTail = {L"stock = C:\\old\\stock.fdb"};
+};
+
 }  // namespace
+
+TEST_F(DatabasesConfPage, BlocksSurviveAddEditDeleteAndApplyAndADuplicateNameIsRefused) {
+  Vantrel app;
+  HWND main = StartOnAliasPage(app);
+  ASSERT_NE(main, nullptr);
+  RemoteListView list(FindControl(main, vantrel::idAliasList));
+  ASSERT_TRUE(list.Usable());
+  EXPECT_EQ(list.Items(), (std::vector<std::wstring>{L"employee=$(dir_sampleDb)/employee.fdb",
+                                                     L"security.db=$(dir_secDb)/security5.fdb",
+                                                     L"main=C:\\db\\main.fdb", L"stock=C:\\old\\stock.fdb"}));
+
+  // A name that is there already, in another letter case: OK keeps the dialog open.
+  ASSERT_TRUE(Click(main, vantrel::idAddAlias));
+  HWND editor = WaitEditor(app);
+  ASSERT_NE(editor, nullptr);
+  const std::wstring taken = L"STOCK", salesPath = Data(L"sales.fdb");
+  Send(GetDlgItem(editor, TfrmAlias::idAliasName), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(taken.c_str()));
+  Send(GetDlgItem(editor, TfrmAlias::idDatabase), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(salesPath.c_str()));
+  PressButton(editor, IDOK);
+  Sleep(500);
+  EXPECT_TRUE(IsWindowVisible(editor));
+  const std::wstring sales = L"sales";
+  Send(GetDlgItem(editor, TfrmAlias::idAliasName), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(sales.c_str()));
+  PressButton(editor, IDOK);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(editor); }, 5000));
+
+  ASSERT_TRUE(list.Select(L"stock"));
+  const std::wstring stockPath = Data(L"stock.fdb");
+  ASSERT_TRUE(FillEditor(app, main, vantrel::idEditAlias, nullptr, &stockPath));
+
+  ASSERT_TRUE(list.Select(L"main"));
+  ASSERT_TRUE(Click(main, vantrel::idDeleteAlias));
+  HWND box = app.WaitMessageBox();
+  ASSERT_NE(box, nullptr);
+  PressButton(box, IDYES);
+  ASSERT_TRUE(WaitFor([&] { return list.Count() == 4; }));
+
+  ASSERT_TRUE(Apply(main));
+  // The settings lines on top, the security block as it was, main gone with its block, stock
+  // changed in place, the new alias at the end.
+  const std::string onDisk = ReadBytes(aliasFile);
+  EXPECT_EQ(onDisk, SettingsLines() + Ansi(Joined(kHead) + L"stock=" + stockPath + L"\r\n" + L"sales=" +
+                                           salesPath + L"\r\n"));
+}

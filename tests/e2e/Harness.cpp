@@ -70,31 +70,52 @@ std::wstring BinDir() {
 std::wstring LayInstallation(const std::wstring& name, Kind kind) {
   std::wstring root = TempRoot() + L"\\" + name;
   DeleteTree(root);
-  SHCreateDirectoryExW(nullptr, (root + L"\\bin").c_str(), nullptr);
-  const std::wstring server = kind == Kind::Firebird ? L"fbserver.exe" : L"ibserver.exe";
-  const std::wstring guardian = kind == Kind::Firebird ? L"fbguard.exe" : L"ibguard.exe";
+  const bool rootLayout = kind == Kind::FirebirdRoot;
+  const std::wstring programs = rootLayout ? root : root + L"\\bin";
+  SHCreateDirectoryExW(nullptr, programs.c_str(), nullptr);
+  const std::wstring server = kind == Kind::Firebird       ? L"fbserver.exe"
+                              : kind == Kind::FirebirdRoot ? L"firebird.exe"
+                                                           : L"ibserver.exe";
+  const std::wstring guardian = kind == Kind::InterBase ? L"ibguard.exe" : L"fbguard.exe";
   for (const auto& file : {server, guardian}) {
-    if (!CopyFileW((BinDir() + L"\\" + file).c_str(), (root + L"\\bin\\" + file).c_str(), FALSE))
+    if (!CopyFileW((BinDir() + L"\\" + file).c_str(), (programs + L"\\" + file).c_str(), FALSE))
       throw std::runtime_error("cannot copy a simulated program");
   }
   return root;
 }
 
-void RegisterRoot(Kind kind, const std::wstring& root) {
-  const wchar_t* key = kind == Kind::Firebird
-                           ? L"Software\\Firebird Project\\Firebird Server\\Instances"
-                           : L"Software\\Borland\\InterBase\\CurrentVersion";
-  const wchar_t* value = kind == Kind::Firebird ? L"DefaultInstance" : L"RootDirectory";
+namespace {
+
+const wchar_t* RootKey(Kind kind) {
+  return kind == Kind::InterBase ? L"Software\\Borland\\InterBase\\CurrentVersion"
+                                 : L"Software\\Firebird Project\\Firebird Server\\Instances";
+}
+const wchar_t* RootValue(Kind kind) { return kind == Kind::InterBase ? L"RootDirectory" : L"DefaultInstance"; }
+
+}  // namespace
+
+void RegisterRoot(Kind kind, const std::wstring& root, RegistryView view) {
+  HKEY key = nullptr;
+  const REGSAM flag = view == RegistryView::Bits32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, RootKey(kind), 0, nullptr, 0, KEY_SET_VALUE | flag, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    throw std::runtime_error("cannot register the root");
   std::wstring data = root + L"\\";
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, value, REG_SZ, data.c_str(),
-                  static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  RegSetValueExW(key, RootValue(kind), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
 }
 
 void ClearRegistrations() {
-  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Firebird Project\\Firebird Server\\Instances",
-                     L"DefaultInstance");
-  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Borland\\InterBase\\CurrentVersion",
-                     L"RootDirectory");
+  for (Kind kind : {Kind::Firebird, Kind::InterBase}) {
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+      HKEY key = nullptr;
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, RootKey(kind), 0, KEY_SET_VALUE | view, &key) != ERROR_SUCCESS)
+        continue;
+      RegDeleteValueW(key, RootValue(kind));
+      RegCloseKey(key);
+    }
+  }
 }
 
 void ResetUserSettings() {

@@ -11,11 +11,15 @@ namespace e2e {
 
 std::wstring BinDir();  // where vantrel.exe and the simulated programs are built
 
-enum class Kind { Firebird, InterBase };
+// FirebirdRoot: the layout of Firebird 3 and later, firebird.exe and fbguard.exe in the root.
+enum class Kind { Firebird, InterBase, FirebirdRoot };
+enum class RegistryView { Bits64, Bits32 };
 
-// Lays bin\ with the simulated server and guardian of the kind into a fresh folder.
+// Lays the simulated server and guardian of the kind into a fresh folder (bin\, or the root
+// itself for FirebirdRoot).
 std::wstring LayInstallation(const std::wstring& name, Kind kind);
-void RegisterRoot(Kind kind, const std::wstring& root);
+// The root value where the kind's installer writes it; Bits32 as a 32-bit server on 64-bit Windows.
+void RegisterRoot(Kind kind, const std::wstring& root, RegistryView view = RegistryView::Bits64);
 void ClearRegistrations();
 void ResetUserSettings();  // removes the per-user initialization file
 

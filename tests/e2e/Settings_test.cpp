@@ -69,7 +69,7 @@ HWND TrayWindowOf(DWORD pid) {
   return nullptr;
 }
 
-class Settings : public SimFirebirdTest {
+class Settings : public SimLayoutTest {
  protected:
   void TearDown() override {
     SimFirebirdTest::TearDown();
@@ -108,10 +108,14 @@ class Settings : public SimFirebirdTest {
   }
 };
 
+class TrayIconSetting : public SimFirebirdTest {};
+
 }  // namespace
 
-TEST_F(Settings, ServiceModeWithGuardianMakesTheGuardianAutomaticAndDropsTheRunValue) {
-  simt::TempInstallation install(sim::Kind::Firebird);
+FOR_BOTH_FIREBIRD_LAYOUTS(Settings);
+
+TEST_P(Settings, ServiceModeWithGuardianMakesTheGuardianAutomaticAndDropsTheRunValue) {
+  simt::TempInstallation install(GetParam());
   InstallWithServices(install);
   RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                   L"Firebird", REG_SZ, L"left over", sizeof L"left over");
@@ -130,8 +134,8 @@ TEST_F(Settings, ServiceModeWithGuardianMakesTheGuardianAutomaticAndDropsTheRunV
   ExpectBoxesAtNextStart(true, true, true);
 }
 
-TEST_F(Settings, ServiceModeWithoutGuardianDisablesTheGuardianAndMakesTheServerAutomatic) {
-  simt::TempInstallation install(sim::Kind::Firebird);
+TEST_P(Settings, ServiceModeWithoutGuardianDisablesTheGuardianAndMakesTheServerAutomatic) {
+  simt::TempInstallation install(GetParam());
   InstallWithServices(install);
   {
     Vantrel app;
@@ -146,8 +150,8 @@ TEST_F(Settings, ServiceModeWithoutGuardianDisablesTheGuardianAndMakesTheServerA
   ExpectBoxesAtNextStart(true, false, true);
 }
 
-TEST_F(Settings, ApplicationModeDisablesBothServicesAndRunsTheQuotedGuardianAtLogon) {
-  simt::TempInstallation install(sim::Kind::Firebird, L" with blank");
+TEST_P(Settings, ApplicationModeDisablesBothServicesAndRunsTheQuotedGuardianAtLogon) {
+  simt::TempInstallation install(GetParam(), L" with blank");
   InstallWithServices(install);
   {
     Vantrel app;
@@ -164,7 +168,7 @@ TEST_F(Settings, ApplicationModeDisablesBothServicesAndRunsTheQuotedGuardianAtLo
   ExpectBoxesAtNextStart(false, true, true);
 }
 
-TEST_F(Settings, TrayIconFollowsItsCheckBoxAndBringsTheHiddenWindowBack) {
+TEST_F(TrayIconSetting, FollowsItsCheckBoxAndBringsTheHiddenWindowBack) {
   simt::TempInstallation install(sim::Kind::Firebird);
   RegisterRoot(Kind::Firebird, install.Root());
   Vantrel app;

@@ -35,4 +35,20 @@ class SimFirebirdTest : public ::testing::Test {
   static void Click(HWND main, int id) { PostMessageW(FindControl(main, id), BM_CLICK, 0, 0); }
 };
 
+// The same test against both Firebird layouts: 2.5 (programs in bin\) and 3 and later (all in the
+// root folder, firebird.exe).
+class SimLayoutTest : public SimFirebirdTest, public ::testing::WithParamInterface<vantrel::sim::Kind> {
+ protected:
+  std::wstring ServerExe() const { return std::wstring(vantrel::sim::NamesOf(GetParam()).serverExe); }
+};
+
+inline std::string LayoutLabel(const ::testing::TestParamInfo<vantrel::sim::Kind>& info) {
+  return info.param == vantrel::sim::Kind::FirebirdRoot ? "RootLayout" : "BinLayout";
+}
+
+#define FOR_BOTH_FIREBIRD_LAYOUTS(suite)                                                          \
+  INSTANTIATE_TEST_SUITE_P(Layouts, suite,                                                        \
+                           ::testing::Values(vantrel::sim::Kind::Firebird, vantrel::sim::Kind::FirebirdRoot), \
+                           e2e::LayoutLabel)
+
 }  // namespace e2e

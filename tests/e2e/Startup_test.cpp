@@ -53,7 +53,47 @@ TEST_F(Startup, RootWithoutServerIsReportedAndEndsTheProgram) {
   std::wstring root = LayInstallation(L"empty", Kind::Firebird);
   DeleteFileW((root + L"\\bin\\fbserver.exe").c_str());
   RegisterRoot(Kind::Firebird, root);
-  ExpectFatalMessage(L"Dosya bulunamadı:  ibserver.exe/fbserver.exe");
+  ExpectFatalMessage(L"Dosya bulunamadı:  ibserver.exe/fbserver.exe/firebird.exe");
+}
+
+// Firebird 3 and later: firebird.exe in the root folder, no bin\. No message, the version of the
+// server program found, the root shown, the state read.
+TEST_F(Startup, RootLayoutStartsWithoutAMessageAndShowsItsVersion) {
+  std::wstring root = LayInstallation(L"fb5", Kind::FirebirdRoot);
+  RegisterRoot(Kind::FirebirdRoot, root);
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }));
+  EXPECT_EQ(app.WaitMessageBox(1500), nullptr);
+  const std::wstring server = root + L"\\firebird.exe";
+  EXPECT_EQ(ControlText(main, vantrel::idFBVersion), L"Firebird Server 5.0.1.1469");
+  EXPECT_EQ(ControlText(main, vantrel::idFBVersion),
+            FileVersionString(server, L"FileDescription") + L" " + FileVersionString(server, L"FileVersion"));
+  EXPECT_EQ(ControlText(main, vantrel::idRootDir), root + L"\\");
+  EXPECT_FALSE(IsWindowEnabled(FindControl(main, vantrel::idChangeRoot)));
+  EXPECT_EQ(ControlText(main, vantrel::idServerState), L"Durduruldu");
+  EXPECT_EQ(ControlText(main, vantrel::idGuardianState), L"kurulmamış");
+}
+
+// A 32-bit server on 64-bit Windows writes its root into the 32-bit registry view only.
+TEST_F(Startup, ARootRegisteredOnlyInThe32BitViewIsFound) {
+  std::wstring root = LayInstallation(L"fb5-32", Kind::FirebirdRoot);
+  RegisterRoot(Kind::FirebirdRoot, root, RegistryView::Bits32);
+  HKEY view64 = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Firebird Project\\Firebird Server\\Instances", 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &view64) == ERROR_SUCCESS) {
+    const LSTATUS seen = RegQueryValueExW(view64, L"DefaultInstance", nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(view64);
+    ASSERT_NE(seen, ERROR_SUCCESS) << "the 64-bit view must not see it";
+  }
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }));
+  EXPECT_EQ(app.WaitMessageBox(1500), nullptr);
+  EXPECT_EQ(ControlText(main, vantrel::idRootDir), root + L"\\");
+  EXPECT_EQ(ControlText(main, vantrel::idServerState), L"Durduruldu");
 }
 
 TEST_F(Startup, FirebirdRootShowsItsVersionAndOffersNoRootChange) {

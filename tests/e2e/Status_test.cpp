@@ -1,5 +1,6 @@
 // The start page against the simulated server: states every second, start and stop as an
-// application from the button and as services through Wine's service control manager.
+// application from the button and as services through Wine's service control manager, for both
+// Firebird layouts.
 #include <gtest/gtest.h>
 
 #include "app/ControlIds.h"
@@ -12,7 +13,7 @@ namespace simt = vantrel::sim::testing;
 
 namespace {
 
-class Status : public SimFirebirdTest {
+class Status : public SimLayoutTest {
  protected:
 
   static std::wstring Label(HWND main, int id) { return Text(FindControl(main, id)); }
@@ -23,8 +24,8 @@ class Status : public SimFirebirdTest {
 
 }  // namespace
 
-TEST_F(Status, ApplicationModeStartsAndStopsFromTheButton) {
-  simt::TempInstallation install(sim::Kind::Firebird);
+TEST_P(Status, ApplicationModeStartsAndStopsFromTheButton) {
+  simt::TempInstallation install(GetParam());
   RegisterRoot(Kind::Firebird, install.Root());
   Vantrel app;
   HWND main = app.WaitMainWindow();
@@ -44,22 +45,22 @@ TEST_F(Status, ApplicationModeStartsAndStopsFromTheButton) {
   EXPECT_FALSE(simt::WindowExists(L"FB_Server"));
 }
 
-TEST_F(Status, ServerStartedElsewhereIsSeenWithinTheNextRefreshes) {
-  simt::TempInstallation install(sim::Kind::Firebird);
+TEST_P(Status, ServerStartedElsewhereIsSeenWithinTheNextRefreshes) {
+  simt::TempInstallation install(GetParam());
   RegisterRoot(Kind::Firebird, install.Root());
   Vantrel app;
   HWND main = app.WaitMainWindow();
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(Shows(main, vantrel::idServerState, L"Durduruldu"));
-  auto server = simt::ChildProcess::Start(L"\"" + install.BinFile(L"fbserver.exe") + L"\" -a",
+  auto server = simt::ChildProcess::Start(L"\"" + install.BinFile(ServerExe()) + L"\" -a",
                                           install.Root());
   EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Uygulama olarak çalışıyor"));
   simt::EndWindowsOfClass(L"FB_Server");
   EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Durduruldu"));
 }
 
-TEST_F(Status, ServicesStartAndStopThroughTheServiceManager) {
-  simt::TempInstallation install(sim::Kind::Firebird);
+TEST_P(Status, ServicesStartAndStopThroughTheServiceManager) {
+  simt::TempInstallation install(GetParam());
   // Registers the root and installs both services (guardian automatic) as the real tools do.
   RegisterWithKitTools(install, L"install -g -auto");
   Vantrel app;
@@ -79,8 +80,8 @@ TEST_F(Status, ServicesStartAndStopThroughTheServiceManager) {
   EXPECT_TRUE(Shows(main, vantrel::idGuardianState, L"Durduruldu"));
 }
 
-TEST_F(Status, GuardianAndServerAsApplicationsAreShownAndStoppedFromTheButton) {
-  simt::TempInstallation install(sim::Kind::Firebird);
+TEST_P(Status, GuardianAndServerAsApplicationsAreShownAndStoppedFromTheButton) {
+  simt::TempInstallation install(GetParam());
   RegisterWithKitTools(install, L"install -g");
   Vantrel app;
   HWND main = app.WaitMainWindow();
@@ -101,3 +102,27 @@ TEST_F(Status, GuardianAndServerAsApplicationsAreShownAndStoppedFromTheButton) {
   EXPECT_FALSE(simt::WindowExists(L"FB_Guard"));
   EXPECT_FALSE(simt::WindowExists(L"FB_Server"));
 }
+
+TEST_P(Status, ApplicationModeWithGuardianStartsTheGuardianWhichStartsTheServer) {
+  simt::TempInstallation install(GetParam());
+  RegisterWithKitTools(install, L"install -g");
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitFor([&] {
+    return SendMessageW(FindControl(main, vantrel::idService), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }));
+  Click(main, vantrel::idService);  // application mode; the guardian stays ticked
+
+  Click(main, vantrel::idStartStop);
+  EXPECT_TRUE(Shows(main, vantrel::idGuardianState, L"Uygulama olarak çalışıyor"));
+  EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Uygulama olarak çalışıyor"));
+  EXPECT_TRUE(simt::WindowExists(L"FB_Guard"));
+
+  Click(main, vantrel::idStartStop);
+  EXPECT_TRUE(Shows(main, vantrel::idServerState, L"Durduruldu", 30000));
+  EXPECT_FALSE(simt::WindowExists(L"FB_Guard"));
+  EXPECT_FALSE(simt::WindowExists(L"FB_Server"));
+}
+
+FOR_BOTH_FIREBIRD_LAYOUTS(Status);

@@ -102,13 +102,14 @@ void EndProcess(DWORD pid) {
   WaitForSingleObject(process.get(), 5000);
 }
 
-class Tools : public ::testing::Test {
+// Both Firebird layouts keep firebird.log in the root folder.
+class Tools : public ::testing::TestWithParam<Kind> {
  protected:
   void SetUp() override {
     ClearRegistrations();
     ResetUserSettings();
-    root = LayInstallation(L"tools", Kind::Firebird);
-    RegisterRoot(Kind::Firebird, root);
+    root = LayInstallation(L"tools", GetParam());
+    RegisterRoot(GetParam(), root);
     logPath = root + L"\\firebird.log";
     std::ofstream(std::filesystem::path(logPath)) << "server log\r\n";
   }
@@ -147,7 +148,12 @@ std::wstring StoredTool(const wchar_t* key) {
 
 }  // namespace
 
-TEST_F(Tools, DefaultToolOpensTheServerLogInNotepadFromPageAndTrayMenu) {
+INSTANTIATE_TEST_SUITE_P(Layouts, Tools, ::testing::Values(Kind::Firebird, Kind::FirebirdRoot),
+                         [](const ::testing::TestParamInfo<Kind>& info) {
+                           return std::string(info.param == Kind::FirebirdRoot ? "RootLayout" : "BinLayout");
+                         });
+
+TEST_P(Tools, DefaultToolOpensTheServerLogInNotepadFromPageAndTrayMenu) {
   Vantrel app;
   HWND main = app.WaitMainWindow();
   ASSERT_NE(main, nullptr);

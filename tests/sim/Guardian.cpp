@@ -7,14 +7,19 @@ using namespace vantrel::sim;
 
 namespace {
 
-constexpr Kind kKind = SIM_KIND_FIREBIRD ? Kind::Firebird : Kind::InterBase;
-const KindNames& kNames = NamesOf(kKind);
+// One Firebird guardian serves both layouts: beside firebird.exe it guards that one.
+Kind OwnKind() {
+  if (!SIM_KIND_FIREBIRD) return Kind::InterBase;
+  return KindOfBinFolder(OwnBinFolder()) == Kind::FirebirdRoot ? Kind::FirebirdRoot : Kind::Firebird;
+}
+const KindNames& kNames = NamesOf(OwnKind());
 constexpr const wchar_t* kTitle = SIM_KIND_FIREBIRD ? L"Firebird Guardian" : L"InterBase Guardian";
 
 // The server beside this executable, with "-a" and the installation root as working directory.
 bool LaunchServerApplication() {
   std::wstring server = WithTrailingDelimiter(OwnBinFolder()) + std::wstring(kNames.serverExe);
-  std::wstring commandLine = L"\"" + server + L"\" -a";
+  // The guardian of 3.0 and later tells its server that it is guarded (-n).
+  std::wstring commandLine = L"\"" + server + L"\" -a" + (kNames.rootLayout ? L" -n" : L"");
   std::wstring root = OwnRootFolder();
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;

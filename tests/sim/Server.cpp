@@ -1,4 +1,5 @@
-// The simulated database server: "-a" runs it as an application, otherwise the service manager runs it.
+// The simulated database server: "-a" runs it as an application, otherwise the service manager runs
+// it (the root layout's service is registered with "-s DefaultInstance", which changes nothing here).
 #include <windows.h>
 
 #include "tests/sim/SimHost.h"
@@ -7,7 +8,7 @@ using namespace vantrel::sim;
 
 namespace {
 
-constexpr Kind kKind = SIM_KIND_FIREBIRD ? Kind::Firebird : Kind::InterBase;
+constexpr Kind kKind = SIM_ROOT_LAYOUT ? Kind::FirebirdRoot : SIM_KIND_FIREBIRD ? Kind::Firebird : Kind::InterBase;
 const KindNames& kNames = NamesOf(kKind);
 constexpr const wchar_t* kTitle = SIM_KIND_FIREBIRD ? L"Firebird Server" : L"InterBase Server";
 

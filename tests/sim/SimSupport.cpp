@@ -86,14 +86,18 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 Kind KindOfBinFolder(const std::wstring& binFolder) {
-  return FileExists(WithTrailingDelimiter(binFolder) + std::wstring(kFirebirdNames.serverExe))
-             ? Kind::Firebird
-             : Kind::InterBase;
+  const std::wstring folder = WithTrailingDelimiter(binFolder);
+  if (FileExists(folder + std::wstring(kFirebirdRootNames.serverExe))) return Kind::FirebirdRoot;
+  if (FileExists(folder + std::wstring(kFirebirdNames.serverExe))) return Kind::Firebird;
+  return Kind::InterBase;
 }
 
 std::wstring OwnBinFolder() { return FolderOf(ModulePath()); }
 
-std::wstring OwnRootFolder() { return FolderOf(OwnBinFolder()); }
+std::wstring OwnRootFolder() {
+  const std::wstring own = OwnBinFolder();
+  return NamesOf(KindOfBinFolder(own)).rootLayout ? own : FolderOf(own);
+}
 
 std::wstring ToolLogPath() {
   std::vector<wchar_t> buffer(32768);

@@ -75,6 +75,7 @@ class RegistryKey {
 
   static RegistryKey Open(HKEY root, const std::wstring& path, REGSAM access);
   static RegistryKey Create(HKEY root, const std::wstring& path);
+  static RegistryKey Adopt(HKEY key) { return RegistryKey(key); }
 
   explicit operator bool() const { return key_ != nullptr; }
   HKEY Get() const { return key_; }
@@ -97,10 +98,12 @@ bool FileExists(const std::wstring& path);
 // The absolute form of a path; the path itself when the system cannot resolve it.
 std::wstring FullPath(const std::wstring& path);
 
-// A bin folder holding fbserver.exe is a Firebird installation; any other an InterBase one.
+// A folder holding firebird.exe is a root-layout Firebird installation, one holding fbserver.exe
+// a 2.5-layout one, any other an InterBase one.
 Kind KindOfBinFolder(const std::wstring& binFolder);
 
-// The folder of the running executable, and the installation root above it.
+// The folder of the running executable, and the installation root (that folder itself in the
+// root layout, the one above it otherwise).
 std::wstring OwnBinFolder();
 std::wstring OwnRootFolder();
 

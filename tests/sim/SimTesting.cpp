@@ -94,12 +94,17 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 }
 
 std::wstring LayoutRoot(Kind kind) {
-  return FolderOf(OwnBinFolder()) + L"\\sim\\" + (kind == Kind::Firebird ? L"firebird" : L"interbase");
+  const wchar_t* name = kind == Kind::Firebird ? L"firebird" : kind == Kind::FirebirdRoot ? L"firebird5" : L"interbase";
+  return FolderOf(OwnBinFolder()) + L"\\sim\\" + name;
 }
 
 TempInstallation::TempInstallation(Kind kind, const std::wstring& folderName)
     : kind_(kind), root_(TempFolder() + L"\\" + UniqueName(L"vantrel-sim-") + folderName) {
   CreateDirectoryW(root_.c_str(), nullptr);
+  if (Names().rootLayout) {
+    CopyFolderFiles(LayoutRoot(kind), root_);
+    return;
+  }
   CreateDirectoryW(Bin().c_str(), nullptr);
   CopyFolderFiles(LayoutRoot(kind) + L"\\bin", Bin());
 }

@@ -20,7 +20,7 @@ inline constexpr auto kStartTimeout = 15s;
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
-// <build>/sim/<kind>, laid out by the build beside the test's bin folder.
+// <build>/sim/<kind> (firebird, interbase, firebird5), laid out by the build beside the test's bin folder.
 std::wstring LayoutRoot(Kind kind);
 
 // A private installation of one kind in a fresh temporary folder, removed with its contents.
@@ -32,7 +32,8 @@ class TempInstallation {
   TempInstallation& operator=(const TempInstallation&) = delete;
 
   const std::wstring& Root() const { return root_; }  // without trailing delimiter
-  std::wstring Bin() const { return root_ + L"\\bin"; }
+  // The folder of the programs and tools: bin\, or the root itself in the root layout.
+  std::wstring Bin() const { return Names().rootLayout ? root_ : root_ + L"\\bin"; }
   std::wstring BinFile(std::wstring_view name) const { return Bin() + L"\\" + std::wstring(name); }
   Kind GetKind() const { return kind_; }
   const KindNames& Names() const { return NamesOf(kind_); }

@@ -13,9 +13,19 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// The registry view the tool writes to: the 32-bit one when the environment asks for it.
+REGSAM View() {
+  wchar_t value[8] = {};
+  const DWORD length = GetEnvironmentVariableW(kRegistryViewVariable, value, 8);
+  return length == 2 && value[0] == L'3' && value[1] == L'2' ? KEY_WOW64_32KEY : 0;
+}
+
 int Install(const KindNames& names, const std::wstring& root) {
-  RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, std::wstring(names.rootKey));
-  if (!key) return kExitFailed;
+  HKEY created = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, std::wstring(names.rootKey).c_str(), 0, nullptr, 0,
+                      KEY_ALL_ACCESS | View(), nullptr, &created, nullptr) != ERROR_SUCCESS)
+    return kExitFailed;
+  RegistryKey key = RegistryKey::Adopt(created);
   // The registered root always ends with a delimiter, as the real tool writes it.
   std::wstring value = WithTrailingDelimiter(FullPath(root));
   auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
@@ -28,14 +38,14 @@ int Install(const KindNames& names, const std::wstring& root) {
 int Remove(const KindNames& names) {
   const std::wstring path(names.rootKey);
   {
-    RegistryKey key = RegistryKey::Open(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS);
+    RegistryKey key = RegistryKey::Open(HKEY_LOCAL_MACHINE, path, KEY_ALL_ACCESS | View());
     if (!key) return kExitOk;  // nothing registered
     LSTATUS status = RegDeleteValueW(key.Get(), std::wstring(names.rootValue).c_str());
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return kExitFailed;
     if (!key.IsEmpty()) return kExitOk;
   }
   // A key left empty goes too, so a removed installation leaves no trace of its kind.
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), View(), 0);
   return kExitOk;
 }
 

@@ -49,10 +49,11 @@ std::optional<Options> ParseOptions(int argc, wchar_t** argv) {
 
 // Creates the service, or points an existing one at the given program with the given start type.
 bool InstallService(SC_HANDLE manager, std::wstring_view name, std::wstring_view displayName,
-                    const std::wstring& program, DWORD startType, DWORD serviceType) {
+                    const std::wstring& program, const std::wstring& arguments, DWORD startType,
+                    DWORD serviceType) {
   const std::wstring serviceName(name);
   const std::wstring display(displayName);
-  const std::wstring binaryPath = L"\"" + program + L"\"";
+  const std::wstring binaryPath = L"\"" + program + L"\"" + arguments;
   ServiceHandle created(CreateServiceW(manager, serviceName.c_str(), display.c_str(), SERVICE_ALL_ACCESS,
                                        serviceType, startType, SERVICE_ERROR_NORMAL, binaryPath.c_str(),
                                        nullptr, nullptr, nullptr, nullptr, nullptr));
@@ -76,8 +77,11 @@ bool RemoveService(SC_HANDLE manager, std::wstring_view name) {
 
 int Install(const Options& options) {
   const KindNames& names = NamesOf(KindOfBinFolder(OwnBinFolder()));
-  std::wstring bin = options.root ? WithTrailingDelimiter(FullPath(*options.root)) + L"bin" : OwnBinFolder();
+  std::wstring bin = !options.root ? OwnBinFolder()
+                     : names.rootLayout ? FullPath(*options.root)
+                                        : WithTrailingDelimiter(FullPath(*options.root)) + L"bin";
   bin = WithTrailingDelimiter(bin);
+  const std::wstring arguments = names.rootLayout ? kInstanceArguments : L"";
   DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (options.interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
   DWORD chosenStart = options.automatic ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
   // With a guardian, the guardian starts the server: only the guardian follows -auto.
@@ -86,11 +90,11 @@ int Install(const Options& options) {
   ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) return kExitFailed;
   if (!InstallService(manager.Get(), names.serverService, names.serverDisplayName,
-                      bin + std::wstring(names.serverExe), serverStart, serviceType))
+                      bin + std::wstring(names.serverExe), arguments, serverStart, serviceType))
     return kExitFailed;
   if (options.guardian &&
       !InstallService(manager.Get(), names.guardianService, names.guardianDisplayName,
-                      bin + std::wstring(names.guardianExe), chosenStart, serviceType))
+                      bin + std::wstring(names.guardianExe), arguments, chosenStart, serviceType))
     return kExitFailed;
   return kExitOk;
 }

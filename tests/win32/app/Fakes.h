@@ -65,12 +65,13 @@ struct Probes : ISystemProbes {
   std::set<std::wstring> windows;
   std::uint32_t tick = 0xFFFFF000u;  // close to the wrap of the tick counter
   std::vector<std::wstring> closed;
+  std::set<std::wstring> staying;  // windows that take WM_CLOSE and stay (a server asking first)
   bool IsWindowsNT() override { return nt; }
   bool WindowClassExists(const std::wstring& c) override { return windows.count(c) != 0; }
   bool PostCloseToWindowClass(const std::wstring& c) override {
     if (!windows.count(c)) return false;
     closed.push_back(c);
-    windows.erase(c);
+    if (!staying.count(c)) windows.erase(c);
     return true;
   }
   std::uint32_t TickCount() override { return tick; }

@@ -1,5 +1,6 @@
 // Starting and stopping the server through scripted services, windows and launches.
 #include "tests/win32/app/MainWindowFixture.h"
+#include "shell/TextConv.h"
 
 using namespace vantrel;
 using namespace vantrel::testing_support;
@@ -27,6 +28,30 @@ TEST_F(MainWindow, ApplicationModeLaunchesWithDashAAndWaitsForTheServerWindow) {
   probes.nt = false;
   form->StopServer();
   EXPECT_EQ(probes.closed, (std::vector<std::wstring>{L"FB_Guard", L"FB_Server"}));
+}
+
+// A server with open attachments asks on its own window before it ends.
+TEST_F(MainWindow, AServerThatStaysAfterTheStopIsReportedOnce) {
+  Create();
+  probes.windows.insert(L"FB_Server");
+  probes.staying.insert(L"FB_Server");
+  form->btnStartStopClick();
+  EXPECT_EQ(probes.closed, std::vector<std::wstring>{L"FB_Server"});
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_EQ(dialogs.errors[0].rfind(L"Firebird sunucusu durmadı.", 0), 0u) << ToUtf8(dialogs.errors[0]);
+
+  probes.staying.clear();
+  form->btnStartStopClick();
+  EXPECT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_FALSE(probes.windows.count(L"FB_Server"));
+}
+
+TEST_F(MainWindow, WithoutAnAliasFileTheCommandServerTakesTheProtocolsPorts) {
+  DeleteFileW((MakeRoot(true) + L"\\aliases.conf").c_str());
+  Create();
+  EXPECT_FALSE(form->PageTabVisible(TfrmMain::tabAlias));
+  EXPECT_EQ(Text(form->Socket_Portu), L"3049");
+  EXPECT_EQ(Text(form->ZiBiDi_Portu), L"3051");
 }
 
 TEST_F(MainWindow, FailedLaunchShowsTheSystemTextOnceAndDoesNotWait) {

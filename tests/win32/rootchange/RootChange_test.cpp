@@ -333,6 +333,50 @@ TEST_F(RootChange, OnWineMovesRegistrationServicesAndLibraryToTheNewRoot) {
   }
 }
 
+// Firebird 3 and later keep their tools in the root folder and install gds32.dll with instclient.
+TEST_F(RootChange, ToARootLayoutFolderItsOwnToolsRunThereAndInstclientInstallsTheLibrary) {
+  auto realServices = CreateServiceControl();
+  auto realProbes = CreateSystemProbes();
+  Platform real{*realServices, *realProbes, dialogs, *launcher};
+  const std::wstring systemLibrary = realServices->SystemDirectory() + L"\\gds32.dll";
+  SavedFile savedSystemLibrary(systemLibrary);
+  WriteBytes(systemLibrary, "library of the old installation");
+  simt::TempInstallation fb5(Kind::FirebirdRoot, L"-fb5");
+
+  simt::ToolLogCapture changeLog;
+  DebugViewer viewer;
+  Open(real);
+  dialogs.folder = fb5.Root();
+  form->btnChangeRootClick();
+
+  EXPECT_EQ(dialogs.errors, std::vector<std::wstring>{});
+  const std::wstring root = fb5.Root() + L"\\", quoted = L"\"" + fb5.Root() + L"\"";
+  const std::vector<std::wstring> commands = {
+      OldBin(L"instsvc.exe") + L" remove -g",
+      OldBin(L"instreg.exe") + L" remove",
+      root + L"instreg.exe install " + quoted,
+      root + L"instreg.exe install",
+      root + L"instsvc.exe install " + quoted + L" -g -auto",
+      root + L"instsvc.exe install -g -auto",
+      root + L"instclient.exe install gds32",
+  };
+  EXPECT_EQ(changeLog.Lines(), commands);
+  ASSERT_EQ(traces.size(), commands.size());
+  EXPECT_EQ(traces.back().bytes, TraceBytes(commands.back() + L", Code=0"));
+
+  EXPECT_EQ(Registered(kFirebirdKey, kFirebirdValue), std::optional<std::wstring>(root));
+  auto serverService = simt::QueryServiceSetup(L"FirebirdServerDefaultInstance");
+  ASSERT_TRUE(serverService);
+  EXPECT_EQ(serverService->binaryPath, L"\"" + root + L"firebird.exe\" -s DefaultInstance");
+  EXPECT_EQ(ReadBytes(systemLibrary), ReadBytes(root + L"fbclient.dll"));
+
+  EXPECT_EQ(form->Installation.layout, ServerLayout::RootFolder);
+  EXPECT_EQ(form->ServerExePath, root + L"firebird.exe");
+  EXPECT_EQ(ui::GetText(form->lblFBVersion), L"Firebird Server 5.0.1.1469");
+  EXPECT_FALSE(ui::IsEnabled(form->btnChangeRoot));
+  EXPECT_TRUE(form->GuardianAvailable);
+}
+
 TEST_F(RootChange, OutsideNtOnlyTheRegistryToolRunsAndARootWithABlankIsPassedInQuotes) {
   probes.nt = false;
   simt::TempInstallation spaced(Kind::Firebird, L" yeni kök");

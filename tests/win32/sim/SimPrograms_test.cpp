@@ -108,10 +108,12 @@ TEST(SimVersionRecord, ServerAndGuardianDescribeThemselvesInTheUsEnglishTable) {
       {Kind::Firebird, &KindNames::guardianExe, L"Firebird Guardian", L"3.0.11.33637"},
       {Kind::InterBase, &KindNames::serverExe, L"InterBase Server", L"6.0.1.6"},
       {Kind::InterBase, &KindNames::guardianExe, L"InterBase Guardian", L"6.0.1.6"},
+      {Kind::FirebirdRoot, &KindNames::serverExe, L"Firebird Server", L"5.0.1.1469"},
   };
   constexpr DWORD kUsEnglishWestern = MAKELONG(0x0409, 1252);
   for (const VersionCase& c : cases) {
-    std::wstring file = LayoutRoot(c.kind) + L"\\bin\\" + std::wstring(NamesOf(c.kind).*c.file);
+    const wchar_t* programs = NamesOf(c.kind).rootLayout ? L"\\" : L"\\bin\\";
+    std::wstring file = LayoutRoot(c.kind) + programs + std::wstring(NamesOf(c.kind).*c.file);
     SCOPED_TRACE(ToUtf8(file));
     VersionRecord record(file);
     EXPECT_EQ(record.String(L"040904E4", L"FileDescription"), std::optional<std::wstring>(c.description));

@@ -1,22 +1,25 @@
 #pragma once
-// Runs a test suite once per kind of installation.
+// Runs a test suite once per kind of installation (the root layout of Firebird 3 and later too).
 #include <gtest/gtest.h>
 
 #include "tests/sim/SimTesting.h"
 
 namespace vantrel::sim {
 // Readable parameter values in test names and failure messages.
-inline void PrintTo(Kind kind, std::ostream* out) { *out << (kind == Kind::Firebird ? "Firebird" : "InterBase"); }
+inline const char* KindText(Kind kind) {
+  return kind == Kind::Firebird ? "Firebird" : kind == Kind::FirebirdRoot ? "FirebirdRoot" : "InterBase";
+}
+inline void PrintTo(Kind kind, std::ostream* out) { *out << KindText(kind); }
 }  // namespace vantrel::sim
 
 namespace vantrel::sim::testing {
 
 inline std::string KindLabel(const ::testing::TestParamInfo<Kind>& info) {
-  return info.param == Kind::Firebird ? "Firebird" : "InterBase";
+  return KindText(info.param);
 }
 
 #define SIM_FOR_BOTH_KINDS(suite) \
-  INSTANTIATE_TEST_SUITE_P(Kinds, suite, ::testing::Values(Kind::Firebird, Kind::InterBase), KindLabel)
+  INSTANTIATE_TEST_SUITE_P(Kinds, suite, ::testing::Values(Kind::Firebird, Kind::InterBase, Kind::FirebirdRoot), KindLabel)
 
 // Ends whatever of the kind runs before and after each test; the installation copy goes last.
 class PerKind : public ::testing::TestWithParam<Kind> {

@@ -126,6 +126,10 @@ class SimInstsvc : public PerKind {
  protected:
   std::wstring ServerService() const { return std::wstring(Names().serverService); }
   std::wstring GuardianService() const { return std::wstring(Names().guardianService); }
+  // The registered command line: the quoted program, and the instance in the root layout.
+  std::wstring ServiceCommand(const std::wstring& program) const {
+    return Quoted(program) + (Names().rootLayout ? kInstanceArguments : L"");
+  }
   static std::optional<DWORD> StartType(const std::wstring& service) {
     std::optional<ServiceSetup> setup = QueryServiceSetup(service);
     return setup ? std::optional<DWORD>(setup->startType) : std::nullopt;
@@ -149,14 +153,14 @@ TEST_P(SimInstsvc, InstallWithGuardianAndAutoMakesServerDemandStartAndGuardianAu
   std::optional<ServiceSetup> server = QueryServiceSetup(ServerService());
   ASSERT_TRUE(server);
   EXPECT_EQ(server->startType, static_cast<DWORD>(SERVICE_DEMAND_START));
-  EXPECT_EQ(server->binaryPath, Quoted(Server()));
+  EXPECT_EQ(server->binaryPath, ServiceCommand(Server()));
   EXPECT_EQ(server->displayName, std::wstring(Names().serverDisplayName));
   EXPECT_EQ(server->serviceType & SERVICE_WIN32_OWN_PROCESS, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
 
   std::optional<ServiceSetup> guardian = QueryServiceSetup(GuardianService());
   ASSERT_TRUE(guardian);
   EXPECT_EQ(guardian->startType, static_cast<DWORD>(SERVICE_AUTO_START));
-  EXPECT_EQ(guardian->binaryPath, Quoted(Guardian()));
+  EXPECT_EQ(guardian->binaryPath, ServiceCommand(Guardian()));
   EXPECT_EQ(guardian->displayName, std::wstring(Names().guardianDisplayName));
   EXPECT_EQ(ServiceState(ServerService()), static_cast<DWORD>(SERVICE_STOPPED));
 }
@@ -180,8 +184,8 @@ TEST_P(SimInstsvc, InstallingAgainPointsTheServicesAtTheNamedRoot) {
   ASSERT_EQ(RunToEnd(Tool(L"instsvc.exe") + L" install -g -auto"), std::optional<DWORD>(0));
   ASSERT_EQ(RunToEnd(Tool(L"instsvc.exe") + L" install " + Quoted(other.Root()) + L" -g -auto"),
             std::optional<DWORD>(0));
-  EXPECT_EQ(BinaryPath(ServerService()), Quoted(other.BinFile(Names().serverExe)));
-  EXPECT_EQ(BinaryPath(GuardianService()), Quoted(other.BinFile(Names().guardianExe)));
+  EXPECT_EQ(BinaryPath(ServerService()), ServiceCommand(other.BinFile(Names().serverExe)));
+  EXPECT_EQ(BinaryPath(GuardianService()), ServiceCommand(other.BinFile(Names().guardianExe)));
 }
 
 TEST_P(SimInstsvc, RemoveDeletesWhatItsOptionsNameAndIsQuietWhenNothingIsLeft) {
@@ -218,6 +222,23 @@ TEST_P(SimInstsvc, WrongCommandsCreateNothing) {
 }
 
 SIM_FOR_BOTH_KINDS(SimInstsvc);
+
+// instclient of the root layout: its fbclient.dll goes into the system folder as gds32.dll.
+TEST(SimInstclient, InstallCopiesTheRootsClientLibraryAsGds32AndRemoveDeletesIt) {
+  TempInstallation install(Kind::FirebirdRoot);
+  ToolLogCapture log;
+  wchar_t system[MAX_PATH] = {};
+  ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  const std::wstring target = WithTrailingDelimiter(system) + L"gds32.dll";
+  ASSERT_FALSE(FileExists(target));
+  const std::wstring tool = Quoted(install.BinFile(L"instclient.exe"));
+  ASSERT_EQ(RunToEnd(tool + L" install gds32"), std::optional<DWORD>(0));
+  EXPECT_TRUE(FileExists(target));
+  EXPECT_EQ(RunToEnd(tool + L" remove gds32"), std::optional<DWORD>(0));
+  EXPECT_FALSE(FileExists(target));
+  EXPECT_EQ(RunToEnd(tool + L" install"), std::optional<DWORD>(2));
+  EXPECT_EQ(log.Lines().size(), 3u);
+}
 
 }  // namespace
 }  // namespace vantrel::sim::testing
