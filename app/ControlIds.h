@@ -15,7 +15,7 @@ enum ControlId : int {
   idChangeRoot = 120, idShowTrayIcon,
   idAliasList = 130, idAddAlias, idEditAlias, idDeleteAlias,
   idToolList = 140, idAddTools, idDeleteTools, idEditTools, idLaunchTool,
-  idZibidi = 150, idZibidiPort, idDefPath,
+  idZibidi = 150, idZibidiPort, idDefPath, idAdminUser, idAdminPassword,
   idIPs = 160, idSocketPort, idSocketServer, idProcesses, idStatusBar,
   // Menu items
   idMenuOpenCPA = 200, idMenuStartServer, idMenuStopServer, idMenuAliasManager,

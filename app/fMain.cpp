@@ -9,6 +9,7 @@
 #include "app/ControlIds.h"
 #include "app/Controls.h"
 #include "resources/Texts.h"
+#include "remote/SocketPageTexts.h"
 #include "resources/resource.h"
 #include "shell/Files.h"
 #include "shell/OsError.h"
@@ -225,6 +226,10 @@ void TfrmMain::CreateNrvPage() {
   ZiBiDi_Portu = SpinEdit(p, idZibidiPort, kDefaultZeeBeeDeePort, {232, 35, 80, 21}, font_);
   PAN_Def_Path = Panel(p, L"", {8, 70, 300, 21}, font_, idDefPathPanel);
   BTN_Def_Path = Button(p, idDefPath, txt::ChangeRoot, {316, 68, 80, 25}, font_);
+  Label(p, socktxt::AdminUserLabel, {8, 104, 60, 14}, font_);
+  edtAdminUser = Edit(p, idAdminUser, L"", {70, 101, 110, 21}, font_);
+  Label(p, socktxt::AdminPasswordLabel, {196, 104, 44, 14}, font_);
+  edtAdminPassword = Edit(p, idAdminPassword, L"", {242, 101, 110, 21}, font_, ES_PASSWORD);
 }
 
 void TfrmMain::CreateSocketPage() {
@@ -371,6 +376,7 @@ void TfrmMain::FormCreate() {
   RebuildTrayToolsMenu();
 
   DiscoverInstallation();
+  LoadAdminLogin();
   SocketErrors.clear();
   FillIPList();
   StartSocketServer();
@@ -487,7 +493,11 @@ void TfrmMain::btnOkClick() {
   Close();
 }
 
-void TfrmMain::btnCloseClick() { Close(); }
+void TfrmMain::btnCloseClick() {
+  // A login typed and then cancelled is not kept for the next Apply.
+  if (ui::IsEnabled(btnApply)) ShowAdminLogin();
+  Close();
+}
 
 void TfrmMain::SetCheckBox(HWND checkBox, bool checked) {
   if (ui::IsChecked(checkBox) == checked) return;
@@ -715,6 +725,10 @@ void TfrmMain::HandleCommand(int id, int code, HWND control) {
   }
   if (code == EN_CHANGE && (id == idZibidiPort || id == idSocketPort)) {
     AnyChangeToSettings();
+    return;
+  }
+  if (code == EN_CHANGE && (id == idAdminUser || id == idAdminPassword)) {
+    AdminLoginChanged();
     return;
   }
   if (code == LBN_DBLCLK && id == idToolList) {

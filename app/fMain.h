@@ -9,6 +9,7 @@
 
 #include "app/Platform.h"
 #include "aliases/AliasList.h"
+#include "remote/AdminLogin.h"
 #include "server/Installation.h"
 #include "app/uSingleInst.h"
 #include "shell/TrayIcon.h"
@@ -139,6 +140,13 @@ class TfrmMain {
   bool StopSocketServer();
   void btnSocketServerClick();
   void BTN_Def_PathClick();
+  // The login for new databases on the tunnel settings page: the applied one, shown again by
+  // Cancel, stored by Apply.
+  void LoadAdminLogin();
+  void ShowAdminLogin();
+  void AdminLoginChanged();
+  void ApplyAdminLogin();
+  TAdminLogin AdminLogin;
   void URLClick(HWND link);  // link labels of the about page
 
   // What the discovery found: the one description, and the members named after its parts.
@@ -170,7 +178,8 @@ class TfrmMain {
        btnEditTools = nullptr, btnLaunchTool = nullptr;
   HWND lblTitle = nullptr;
   HWND lblFirebirdLink = nullptr;  // link label of the about page
-  HWND CHK_Zibidi = nullptr, ZiBiDi_Portu = nullptr, PAN_Def_Path = nullptr, BTN_Def_Path = nullptr;
+  HWND CHK_Zibidi = nullptr, ZiBiDi_Portu = nullptr, PAN_Def_Path = nullptr, BTN_Def_Path = nullptr,
+       edtAdminUser = nullptr, edtAdminPassword = nullptr;
   HWND lbIPs = nullptr, Socket_Portu = nullptr, btnSocketServer = nullptr, lbProcesses = nullptr,
        StatusBar = nullptr;
   HWND btnOk = nullptr, btnCancel = nullptr, btnApply = nullptr;
@@ -235,6 +244,7 @@ class TfrmMain {
   std::vector<Action*> actions_;
   std::wstring trayToolTip_;
   HICON trayIcon_ = nullptr;
+  bool fillingAdminLogin_ = false;
 };
 
 // Replaces the first "%s" of a message pattern.

@@ -11,6 +11,13 @@
 
 namespace vantrel {
 
+// How a new database reaches the local server: the text before its path, and the login.
+struct TLocalServer {
+  std::string prefix;
+  std::string user;
+  std::string password;
+};
+
 class ICommandHost {
  public:
   virtual ~ICommandHost() = default;
@@ -34,6 +41,9 @@ class ICommandHost {
   virtual void SaveAliasFile() = 0;
   virtual void RefreshCurrentPage() = 0;
   virtual bool FileExists(const std::string& path);
+  // Given the protocol's own settings, a host that knows its installation and its user's login
+  // puts those in; by default they stay.
+  virtual void ChooseLocalServer(TLocalServer& server) {}
 
   // Any thread:
   virtual std::string LocalIPAddress();

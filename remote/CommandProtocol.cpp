@@ -215,7 +215,9 @@ TCommandProtocol::TReply TCommandProtocol::ServeCreate(const std::string& line) 
 
   std::string path;
   std::optional<std::string> refused;
+  TLocalServer server{options_.serverPrefix, options_.user, options_.password};
   bool ran = host_.RunSerialised([&] {
+    host_.ChooseLocalServer(server);
     path = host_.DefaultPath() + request.fileName;
     if (host_.FileExists(path))
       refused = texts::kCreateError + path + texts::kFileExists;
@@ -226,8 +228,7 @@ TCommandProtocol::TReply TCommandProtocol::ServeCreate(const std::string& line) 
   if (refused) return {Line(*refused)};
 
   try {
-    options_.createDatabase(options_.serverPrefix + path, options_.user, options_.password,
-                            kCreateDialect,
+    options_.createDatabase(server.prefix + path, server.user, server.password, kCreateDialect,
                             "PAGE_SIZE " + request.pageSize + " DEFAULT CHARACTER SET WIN1254");
   } catch (const EDatabaseError& e) {
     return {Line(texts::kCreateError + path + texts::kCannotCreate + e.what())};

@@ -1,8 +1,6 @@
 #include "remote/IB_Ext.h"
 
 #include <cstring>
-#include <mutex>
-#include <optional>
 
 #include "remote/DynLib.h"
 
@@ -82,12 +80,24 @@ std::vector<std::string> ClientLibraryNames() {
 #endif
 }
 
-const TClientApi& ClientApi() {
-  static std::mutex mutex;
-  static std::optional<TClientApi> api;
-  std::lock_guard<std::mutex> lock(mutex);
-  if (!api) api = LoadClientLibrary(ClientLibraryNames());
-  return *api;
+TClientLibrary::TClientLibrary(std::vector<std::string> candidates) : candidates_(std::move(candidates)) {}
+
+void TClientLibrary::SetCandidates(std::vector<std::string> candidates) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (candidates == candidates_) return;
+  candidates_ = std::move(candidates);
+  api_.reset();
+}
+
+TClientApi TClientLibrary::Api() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!api_) api_ = LoadClientLibrary(candidates_);
+  return *api_;
+}
+
+TClientApi ClientApi() {
+  static TClientLibrary library;
+  return library.Api();
 }
 
 std::string CreateDatabaseStatement(const std::string& path, const std::string& user,

@@ -1,6 +1,8 @@
 #pragma once
 // Database creation through the Firebird/InterBase client library, loaded at run time.
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -50,9 +52,25 @@ std::vector<std::string> ClientLibraryNames();
 // explanation of every failure when none has.
 TClientApi LoadClientLibrary(const std::vector<std::string>& names);
 
-// The loaded client library. Throws EDatabaseError with a plain explanation when no library can
-// be loaded or one lacks a function; a later call tries again.
-const TClientApi& ClientApi();
+// The client library of one program: loaded at its first use from a list of candidates (full
+// paths or names for the search path); a different list makes the next use load again, so a
+// changed installation brings its own library. Any thread.
+class TClientLibrary {
+ public:
+  explicit TClientLibrary(std::vector<std::string> candidates = ClientLibraryNames());
+  void SetCandidates(std::vector<std::string> candidates);
+  // Throws EDatabaseError naming every candidate tried when none can be used; the next call
+  // tries again.
+  TClientApi Api();
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> candidates_;
+  std::optional<TClientApi> api_;
+};
+
+// The process's client library from the default names. Throws as TClientLibrary::Api.
+TClientApi ClientApi();
 
 // CREATE DATABASE 'path' USER 'user' PASSWORD 'password' clause — single quotes inside the three
 // values doubled, so the statement stays well formed whatever they hold.

@@ -6,11 +6,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "app/Controls.h"
 #include "app/fMain.h"
+#include "remote/AdminLogin.h"
 #include "remote/CommandServer.h"
+#include "remote/Credentials.h"
+#include "remote/IB_Ext.h"
 #include "remote/ProtocolTexts.h"
 #include "remote/SocketPageTexts.h"
 #include "shell/Application.h"
@@ -29,8 +33,23 @@ constexpr int kAddressTextLength = 64;
 // The shared state of a connection's request, always touched on the window thread.
 class TWindowCommandHost final : public TQueuedCommandHost {
  public:
-  TWindowCommandHost(TfrmMain& form, TOwnerThreadQueue::Notifier notifier)
-      : TQueuedCommandHost(std::move(notifier)), form_(form) {}
+  TWindowCommandHost(TfrmMain& form, TClientLibrary& library, TOwnerThreadQueue::Notifier notifier)
+      : TQueuedCommandHost(std::move(notifier)), form_(form), library_(library) {}
+
+  // The installation found last decides the library and the server's path form; the login is
+  // the environment's, the user's stored one or the fixed one, in that order.
+  void ChooseLocalServer(TLocalServer& server) override {
+    const TInstallation& installation = form_.Installation;
+    std::vector<std::string> candidates;
+    for (const std::wstring& path : installation.clientLibraries) candidates.push_back(ToUtf8(path));
+    for (const std::string& name : ClientLibraryNames()) candidates.push_back(name);
+    library_.SetCandidates(std::move(candidates));
+    if (!installation.localServerPrefix.empty()) server.prefix = ToAnsi(installation.localServerPrefix);
+    const TCredentials stored{ToAnsi(form_.AdminLogin.user), ToAnsi(form_.AdminLogin.password)};
+    const TCredentials chosen = ChooseCredentials(std::getenv("ISC_USER"), std::getenv("ISC_PASSWORD"), stored);
+    server.user = chosen.user;
+    server.password = chosen.password;
+  }
 
   std::vector<std::string> AliasLines() override { return form_.Aliases.SendableLines(); }
   std::string DefaultPath() override { return form_.Aliases.DefaultPath(); }
@@ -50,6 +69,7 @@ class TWindowCommandHost final : public TQueuedCommandHost {
   }
 
   TfrmMain& form_;
+  TClientLibrary& library_;
 };
 
 LRESULT CALLBACK WorkWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -87,10 +107,9 @@ class TWorkWindow {
 struct TSocketPageState {
   explicit TSocketPageState(TfrmMain& form)
       : form(form),
-        host(form, [hwnd = work.Get()] {
-          return hwnd && PostMessageW(hwnd, WMAPP_RUNQUEUEDWORK, 0, 0) != FALSE;
-        }),
-        server(host, TProtocolOptions{}) {
+        host(form, library,
+             [hwnd = work.Get()] { return hwnd && PostMessageW(hwnd, WMAPP_RUNQUEUEDWORK, 0, 0) != FALSE; }),
+        server(host, ProtocolOptions()) {
     SetWindowLongPtrW(work.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   ~TSocketPageState() {
@@ -114,7 +133,19 @@ struct TSocketPageState {
     host.RunQueuedWork();
   }
 
+  // New databases are created through the installation's own library (ChooseLocalServer).
+  TProtocolOptions ProtocolOptions() {
+    TProtocolOptions options;
+    options.createDatabase = [this](const std::string& path, const std::string& user,
+                                    const std::string& password, std::uint16_t dialect,
+                                    const std::string& clause) {
+      CreateDatabaseWith(library.Api(), path, user, password, dialect, clause);
+    };
+    return options;
+  }
+
   TfrmMain& form;
+  TClientLibrary library;
   TWorkWindow work;  // before the host: its notifier posts to this window
   TWindowCommandHost host;
   TCommandServer server;
@@ -281,6 +312,33 @@ void TfrmMain::btnSocketServerClick() {
     Sys().dialogs.ShowInformation(socktxt::Stopped);
   else
     Sys().dialogs.ShowInformation(socktxt::StopFailed + JoinedLines(SocketErrors));
+}
+
+void TfrmMain::LoadAdminLogin() {
+  AdminLogin = ReadAdminLogin();
+  ShowAdminLogin();
+}
+
+// The applied login back in the two fields, without counting as a change.
+void TfrmMain::ShowAdminLogin() {
+  fillingAdminLogin_ = true;
+  ui::SetText(edtAdminUser, AdminLogin.user);
+  ui::SetText(edtAdminPassword, AdminLogin.password);
+  fillingAdminLogin_ = false;
+}
+
+void TfrmMain::AdminLoginChanged() {
+  if (!fillingAdminLogin_) AnyChangeToSettings();
+}
+
+void TfrmMain::ApplyAdminLogin() {
+  const TAdminLogin typed{TrimBlanks(ui::GetText(edtAdminUser)), ui::GetText(edtAdminPassword)};
+  if (typed.user == AdminLogin.user && typed.password == AdminLogin.password) return;
+  if (!WriteAdminLogin(typed)) {
+    Sys().dialogs.ShowError(socktxt::LoginNotStored);
+    return;
+  }
+  AdminLogin = typed;
 }
 
 void TfrmMain::BTN_Def_PathClick() {

@@ -22,4 +22,9 @@ inline constexpr wchar_t StopFailed[] = L"Sunucu durdurma hatası! \r\r";
 inline constexpr wchar_t DefaultFolderTitle[] = L"Firebird kök/ana dizinini seçin";
 inline constexpr wchar_t DataFolder[] = L"Data\\";
 
+// The login that creates new databases, on the tunnel settings page.
+inline constexpr wchar_t AdminUserLabel[] = L"Yönetici:";
+inline constexpr wchar_t AdminPasswordLabel[] = L"Parola:";
+inline constexpr wchar_t LoginNotStored[] = L"Yönetici adı ve parolası kaydedilemedi.";
+
 }  // namespace vantrel::socktxt

@@ -63,6 +63,11 @@ TInstallation DescribeInstallation(const std::wstring& root, ServerLayout layout
   // 2.5 has an instclient.exe too, but its root change copies bin\gds32.dll as it always did.
   if (layout == ServerLayout::RootFolder) found.instclient = programs + L"instclient.exe";
   found.clientLibrary = programs + (layout == ServerLayout::RootFolder ? L"fbclient.dll" : L"gds32.dll");
+  if (layout == ServerLayout::RootFolder)
+    found.clientLibraries = {programs + L"fbclient.dll"};
+  else
+    found.clientLibraries = {programs + L"fbclient.dll", programs + L"gds32.dll"};
+  found.localServerPrefix = layout == ServerLayout::RootFolder ? L"127.0.0.1:" : L"\\\\127.0.0.1\\";
   found.aliasFile = AliasFileOf(rootFolder, layout, exists);
   found.serverLog = rootFolder + kServerLogFile;
   return found;

@@ -4,6 +4,7 @@
 // exist; everything that needs a program, tool or file of the installation reads it from here.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "server/FB_Consts.h"
 
@@ -26,6 +27,12 @@ struct TInstallation {
   std::wstring instsvc;
   std::wstring instclient;     // the client-library installer; empty where the layout has none
   std::wstring clientLibrary;  // the library a root change puts into the system folder
+  // The installation's own client libraries, tried in this order (by full path, so that their
+  // plugins and dependencies resolve from their folder) before the search path.
+  std::vector<std::wstring> clientLibraries;
+  // What goes before a database path to reach this server on this machine: TCP for Firebird 3
+  // and later (5.0 has no named pipes), the named-pipe form for 2.5 and InterBase.
+  std::wstring localServerPrefix;
   std::wstring aliasFile;
   std::wstring serverLog;
   // The six names of the kind; the server program's file name differs between the layouts.

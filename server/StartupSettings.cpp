@@ -105,6 +105,7 @@ void TfrmMain::ApplySettings(bool withSender) {
   }
   if (CanAdminister()) SaveAliasFile();
   RebuildTrayToolsMenu();
+  ApplyAdminLogin();
   WriteRunEntry(L"Vantrel", ProgramFilePath(), L"-tray", ui::IsChecked(cbxShowTrayIcon), false);
   ui::Enable(btnApply, false);
   ui::SetText(btnCancel, txt::Close);

@@ -7,8 +7,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <iterator>
+#include <optional>
 
+#include "app/ControlIds.h"
 #include "tests/e2e/Harness.h"
 #include "tests/win32/socketpage/ClientLibraryDouble.h"
 #include "tests/win32/socketpage/LineClient.h"
@@ -79,9 +82,61 @@ class Protocol : public ::testing::Test {
   void SetUp() override {
     ClearRegistrations();
     ResetUserSettings();
+    ForgetLogin();
   }
-  void TearDown() override { ClearRegistrations(); }
+  void TearDown() override {
+    ClearRegistrations();
+    ForgetLogin();
+    SetEnvironmentVariableW(L"ISC_USER", nullptr);
+    SetEnvironmentVariableW(L"ISC_PASSWORD", nullptr);
+  }
+  static void ForgetLogin() { RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quelmark\\Vantrel"); }
+
+  // An installation of the kind whose only client library is the double, put where that layout
+  // keeps its own; the alias file names the port and the data folder.
+  fs::path LayWithOwnLibrary(const wchar_t* name, Kind kind, int port) {
+    const fs::path root(LayInstallation(name, kind));
+    const fs::path library = kind == Kind::FirebirdRoot ? root / L"fbclient.dll" : root / L"bin" / L"fbclient.dll";
+    fs::copy_file(fs::path(BinDir()) / clientdouble::kFolderFromBin / clientdouble::kFileName, library);
+    fs::create_directories(root / L"Data");
+    data = (root / L"Data").string() + "\\";
+    std::ofstream(root / (kind == Kind::FirebirdRoot ? L"databases.conf" : L"aliases.conf"), std::ios::binary)
+        << "# Socket_Port=" << port << "\r\n# ZeeBeeDee_Port=3051\r\n# ZeeBeeDee=False\r\n# DEFAULT_PATH=" << data
+        << "\r\n";
+    RegisterRoot(kind, root.wstring());
+    return root;
+  }
+
+  // Creates the database through the program's listener; the statement the library got.
+  std::string Create(int port, const std::string& file) {
+    TLineClient client;
+    if (!WaitFor([&] { return client.Connect(port); })) return "(no connection)";
+    client.ReadLine();
+    const std::string reply = client.Ask("#CREATE_DB#>#" + file + ">#>#" + file + ">#4096").value_or("");
+    if (reply != "#Create_db Okey >" + data + file + " db Created...") return "(reply) " + reply;
+    return ReadBytes(data + file);
+  }
+  std::string LoadedFrom(const std::string& file) { return ReadBytes(data + file + clientdouble::kLoadedFromSuffix); }
+
+  std::string data;
 };
+
+std::string Statement(const std::string& target, const std::string& user, const std::string& password) {
+  return "CREATE DATABASE '" + target + "' USER '" + user + "' PASSWORD '" + password + "' PAGE_SIZE 4096";
+}
+
+std::optional<std::vector<BYTE>> UserValue(const wchar_t* name) {
+  BYTE bytes[1024];
+  DWORD size = sizeof bytes;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Quelmark\\Vantrel", name, RRF_RT_ANY, nullptr, bytes, &size) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  return std::vector<BYTE>(bytes, bytes + size);
+}
+
+bool Holds(const std::vector<BYTE>& bytes, const std::string& needle) {
+  return std::search(bytes.begin(), bytes.end(), needle.begin(), needle.end()) != bytes.end();
+}
 
 }  // namespace
 
@@ -127,4 +182,57 @@ TEST_F(Protocol, ServesAliasesTimeAndDatabasesAndEndsWithAConnectionOpen) {
   ASSERT_TRUE(app.WaitExit(15000, code));
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(open.Closed(5000));
+}
+
+// Firebird 3 and later: the root's own fbclient.dll, the TCP form, and the login from the fixed
+// one, then the tunnel settings page after Apply, then the environment.
+TEST_F(Protocol, RootLayoutCreatesThroughItsOwnLibraryOverTcpWithTheChosenLogin) {
+  const int port = FreePort();
+  const fs::path root = LayWithOwnLibrary(L"protocol-fb5", Kind::FirebirdRoot, port);
+  const std::string tcp = "127.0.0.1:";
+  {
+    Vantrel app;
+    HWND main = app.WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_NE(Create(port, "fixed.fdb").find(Statement(tcp + data + "fixed.fdb", "SYSDBA", "velmoraxe")),
+              std::string::npos);
+    EXPECT_EQ(LoadedFrom("fixed.fdb"), (root / L"fbclient.dll").string());
+
+    const std::wstring user = L"ADMIN5", password = L"secilmis-parola-5";
+    SendMessageW(FindControl(main, vantrel::idAdminUser), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(user.c_str()));
+    SendMessageW(FindControl(main, vantrel::idAdminPassword), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(password.c_str()));
+    HWND apply = FindControl(main, vantrel::idApply);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(apply) != FALSE; }));
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(vantrel::idApply, BN_CLICKED), reinterpret_cast<LPARAM>(apply));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(apply) == FALSE; }));
+    EXPECT_NE(Create(port, "page.fdb").find(Statement(tcp + data + "page.fdb", "ADMIN5", Cp1254(password))),
+              std::string::npos);
+
+    // Stored for the user, the password never as text; nowhere in the alias file.
+    const auto sealed = UserValue(L"AdminPassword");
+    ASSERT_TRUE(sealed);
+    const std::wstring wide = password;
+    EXPECT_FALSE(Holds(*sealed, Cp1254(password)));
+    EXPECT_FALSE(Holds(*sealed, std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2)));
+    EXPECT_EQ(ReadBytes(root / L"databases.conf").find(Cp1254(password)), std::string::npos);
+    Vantrel exitRequest(L"-exit");
+    ASSERT_TRUE(app.WaitExit(15000));
+  }
+  SetEnvironmentVariableW(L"ISC_USER", L"ENVUSER");
+  SetEnvironmentVariableW(L"ISC_PASSWORD", L"envpw");
+  Vantrel again;
+  ASSERT_NE(again.WaitMainWindow(), nullptr);
+  EXPECT_NE(Create(port, "env.fdb").find(Statement(tcp + data + "env.fdb", "ENVUSER", "envpw")), std::string::npos);
+}
+
+// 2.5: the library only in bin\, the named-pipe form.
+TEST_F(Protocol, BinLayoutCreatesThroughTheLibraryInItsBinFolder) {
+  const int port = FreePort();
+  const fs::path root = LayWithOwnLibrary(L"protocol-fb25", Kind::Firebird, port);
+  Vantrel app;
+  ASSERT_NE(app.WaitMainWindow(), nullptr);
+  EXPECT_NE(Create(port, "pipe.fdb").find(Statement("\\\\127.0.0.1\\" + data + "pipe.fdb", "SYSDBA", "velmoraxe")),
+            std::string::npos);
+  EXPECT_EQ(LoadedFrom("pipe.fdb"), (root / L"bin" / L"fbclient.dll").string());
 }

@@ -141,3 +141,23 @@ TEST(ClientLibrary, MissingOrIncompleteLibrariesAreReportedByName) {
   }
 #endif
 }
+
+// A new installation's library list replaces the old one at the next use; every path is named.
+TEST(ClientLibrary, ANewListIsTriedAtTheNextUseAndTheReplyNamesEveryPathTried) {
+  TClientLibrary library({"/no/such/old/libfbclient.so", "/no/such/old/libgds.so"});
+  auto failure = [&] {
+    try {
+      library.Api();
+    } catch (const EDatabaseError& e) {
+      return std::string(e.what());
+    }
+    return std::string("(loaded)");
+  };
+  const std::string old = failure();
+  EXPECT_NE(old.find("/no/such/old/libfbclient.so"), std::string::npos) << old;
+  EXPECT_NE(old.find("/no/such/old/libgds.so"), std::string::npos) << old;
+  library.SetCandidates({"/no/such/new/libfbclient.so"});
+  const std::string now = failure();
+  EXPECT_NE(now.find("/no/such/new/libfbclient.so"), std::string::npos) << now;
+  EXPECT_EQ(now.find("/old/"), std::string::npos) << now;
+}

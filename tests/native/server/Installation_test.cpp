@@ -29,6 +29,9 @@ TEST(Installation, TheOldBinLayoutKeepsItsPathsAndAliasesConf) {
   EXPECT_EQ(fb25.aliasFile, L"C:\\Firebird\\aliases.conf");
   EXPECT_EQ(fb25.serverLog, L"C:\\Firebird\\firebird.log");
   EXPECT_FALSE(fb25.UsesDatabasesConf());
+  EXPECT_EQ(fb25.clientLibraries,
+            (std::vector<std::wstring>{L"C:\\Firebird\\bin\\fbclient.dll", L"C:\\Firebird\\bin\\gds32.dll"}));
+  EXPECT_EQ(fb25.localServerPrefix, L"\\\\127.0.0.1\\");
 
   // A root registered without its trailing delimiter gives the same paths.
   const TInstallation ib = FindInstallation(L"D:\\IB", Disk({L"D:\\IB\\bin\\ibserver.exe"}));
@@ -53,6 +56,8 @@ TEST(Installation, TheRootLayoutHasEverythingInTheRootAndPrefersDatabasesConf) {
   EXPECT_EQ(fb5.clientLibrary, root + L"fbclient.dll");
   EXPECT_EQ(fb5.aliasFile, root + L"databases.conf");
   EXPECT_TRUE(fb5.UsesDatabasesConf());
+  EXPECT_EQ(fb5.clientLibraries, std::vector<std::wstring>{root + L"fbclient.dll"});
+  EXPECT_EQ(fb5.localServerPrefix, L"127.0.0.1:");
   EXPECT_EQ(fb5.serverWindowClass, L"FB_Server");
   EXPECT_EQ(fb5.guardianServiceName, L"FirebirdGuardianDefaultInstance");
 

@@ -1,5 +1,6 @@
 // fbclient.dll standing in for the Firebird client library: CREATE DATABASE makes the file the
-// statement names behind the local server's prefix; a refused page size fails as a server would.
+// statement names behind the local server's prefix (and notes where the double was loaded
+// from); a refused page size fails as a server would.
 #include <windows.h>
 
 #include <cstdint>
@@ -69,6 +70,19 @@ bool WriteNewFile(const std::string& path, const std::string& content) {
   return ok;
 }
 
+HMODULE OwnModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&OwnModule), &module);
+  return module;
+}
+
+std::string OwnPath() {
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(OwnModule(), path, MAX_PATH);
+  return std::string(path, length);
+}
+
 }  // namespace
 
 extern "C" {
@@ -79,12 +93,17 @@ __declspec(dllexport) IscStatus isc_dsql_execute_immediate(IscStatus* status, vo
                                                            unsigned short dialect, const void*) {
   const std::string text = length ? std::string(statement, length) : std::string(statement);
   std::string target;
-  if (!QuotedAfter(text, "CREATE DATABASE '", target) || target.rfind(kServerPrefix, 0) != 0)
-    return Fail(status, kIoError);
+  if (!QuotedAfter(text, "CREATE DATABASE '", target)) return Fail(status, kIoError);
+  std::size_t prefix = 0;
+  for (const char* form : {kServerPrefix, kTcpServerPrefix})
+    if (target.rfind(form, 0) == 0) prefix = std::strlen(form);
+  if (prefix == 0) return Fail(status, kIoError);
   if (WordAfter(text, "PAGE_SIZE ") == kRefusedPageSize) return Fail(status, kBadPageSize);
-  const std::string path = target.substr(std::strlen(kServerPrefix));
+  const std::string path = target.substr(prefix);
   if (!WriteNewFile(path, kDialectLine + std::to_string(dialect) + "\r\n" + text))
     return Fail(status, kIoError);
+  DeleteFileA((path + kLoadedFromSuffix).c_str());
+  WriteNewFile(path + kLoadedFromSuffix, OwnPath());
   *static_cast<DatabaseHandle*>(db) = kOpenDatabase;
   return Succeed(status);
 }

@@ -8,8 +8,13 @@ namespace vantrel::clientdouble {
 inline constexpr wchar_t kFolderFromBin[] = L"..\\clientdouble";
 inline constexpr wchar_t kFileName[] = L"fbclient.dll";
 
-// Only the local server in its named-pipe form is served; the file is the path behind it.
+// Only the local server is served, in its named-pipe form (2.5, InterBase) or its TCP form
+// (Firebird 3 and later); the file is the path behind it.
 inline constexpr char kServerPrefix[] = "\\\\127.0.0.1\\";
+inline constexpr char kTcpServerPrefix[] = "127.0.0.1:";
+
+// Beside each created file, <file> + this holds the full path the double was loaded from.
+inline constexpr char kLoadedFromSuffix[] = ".library";
 
 // A created database file holds this first line and then the statement, so tests can read
 // what reached the library.

@@ -359,5 +359,47 @@ TEST_F(SocketPages, TunnelSettingsAndANewDefaultFolderCountAsChanges) {
   }
 }
 
+// The login for new databases: typed on the tunnel settings page, a pending change, stored by
+// Apply (the password protected), shown again after Cancel and at the next start.
+TEST_F(SocketPages, AdminLoginFieldsArePendingChangesStoredByApplyAndRestoredByCancel) {
+  RegDeleteKeyW(HKEY_CURRENT_USER, kAdminLoginKey);
+  form.reset();
+  SetUp();
+  EXPECT_EQ(Text(form->edtAdminUser), L"");
+  EXPECT_TRUE(GetWindowLongW(form->edtAdminPassword, GWL_STYLE) & ES_PASSWORD);
+  form->FormShow();
+  ui::SetText(form->edtAdminUser, L"YONETICI");
+  EXPECT_TRUE(ui::IsEnabled(form->btnApply));
+  ui::SetText(form->edtAdminPassword, L"gizli-parola");
+  form->ApplySettings(false);
+  EXPECT_FALSE(ui::IsEnabled(form->btnApply));
+  EXPECT_EQ(ReadAdminLogin().user, L"YONETICI");
+  EXPECT_EQ(ReadAdminLogin().password, L"gizli-parola");
+  BYTE sealed[1024];
+  DWORD size = sizeof sealed, type = 0;
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kAdminLoginKey, kAdminPasswordValue, RRF_RT_ANY, &type, sealed, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+  const std::string ansi = "gizli-parola";
+  const std::wstring wide = L"gizli-parola";
+  const std::string utf16(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+  const std::string stored(reinterpret_cast<const char*>(sealed), size);
+  EXPECT_EQ(stored.find(ansi), std::string::npos);
+  EXPECT_EQ(stored.find(utf16), std::string::npos);
+
+  ui::SetText(form->edtAdminPassword, L"not kept");
+  EXPECT_TRUE(ui::IsEnabled(form->btnApply));
+  form->btnCloseClick();
+  EXPECT_EQ(Text(form->edtAdminPassword), L"gizli-parola");
+  EXPECT_EQ(ReadAdminLogin().password, L"gizli-parola");
+
+  form.reset();
+  SetUp();
+  EXPECT_EQ(Text(form->edtAdminUser), L"YONETICI");
+  EXPECT_EQ(Text(form->edtAdminPassword), L"gizli-parola");
+  EXPECT_FALSE(ui::IsEnabled(form->btnApply)) << "showing the stored login is no change";
+  RegDeleteKeyW(HKEY_CURRENT_USER, kAdminLoginKey);
+}
+
 }  // namespace
 }  // namespace vantrel::testing_support

@@ -305,7 +305,8 @@ TEST_F(ToolsPage, PlaceholderIsTheWholeParameterTextInAnyCase) {
                                                         L"notepad.exe $SERVERLOG -x @"}));
   // A root with a blank reaches the program as one argument.
   launcher.opened.clear();
-  form->RootDir = L"C:\\Program Files\\Firebird\\";
+  form->SetInstallation(DescribeInstallation(L"C:\\Program Files\\Firebird\\", ServerLayout::BinFolder, skFirebird,
+                                             [](const std::wstring&) { return false; }));
   form->LaunchTool(0);
   EXPECT_EQ(launcher.opened,
             std::vector<std::wstring>{L"notepad.exe \"C:\\Program Files\\Firebird\\firebird.log\" @"});
