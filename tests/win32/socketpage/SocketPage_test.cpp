@@ -387,16 +387,22 @@ TEST_F(SocketPages, AdminLoginFieldsArePendingChangesStoredByApplyAndRestoredByC
   EXPECT_EQ(stored.find(ansi), std::string::npos);
   EXPECT_EQ(stored.find(utf16), std::string::npos);
 
+  // With the tray icon on, Cancel only hides the window: the field shows the applied login again.
+  form->SetCheckBox(form->cbxShowTrayIcon, true);
+  form->FormShow();
   ui::SetText(form->edtAdminPassword, L"not kept");
   EXPECT_TRUE(ui::IsEnabled(form->btnApply));
   form->btnCloseClick();
   EXPECT_EQ(Text(form->edtAdminPassword), L"gizli-parola");
   EXPECT_EQ(ReadAdminLogin().password, L"gizli-parola");
+  form->SetCheckBox(form->cbxShowTrayIcon, false);
 
   form.reset();
   SetUp();
   EXPECT_EQ(Text(form->edtAdminUser), L"YONETICI");
   EXPECT_EQ(Text(form->edtAdminPassword), L"gizli-parola");
+  form->FormShow();
+  form->ShowAdminLogin();
   EXPECT_FALSE(ui::IsEnabled(form->btnApply)) << "showing the stored login is no change";
   RegDeleteKeyW(HKEY_CURRENT_USER, kAdminLoginKey);
 }
