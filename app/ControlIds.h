@@ -11,7 +11,7 @@ enum ControlId : int {
   idOk = 101,
   idCancel = IDCANCEL,
   idApply = 103,
-  idAutostart = 110, idService, idGuardian, idStartStop,
+  idAutostart = 110, idService, idGuardian, idStartStop, idRestartElevated,
   idChangeRoot = 120, idShowTrayIcon,
   idAliasList = 130, idAddAlias, idEditAlias, idDeleteAlias,
   idToolList = 140, idAddTools, idDeleteTools, idEditTools, idLaunchTool,
@@ -19,7 +19,7 @@ enum ControlId : int {
   idIPs = 160, idSocketPort, idSocketServer, idProcesses, idStatusBar,
   // Menu items
   idMenuOpenCPA = 200, idMenuStartServer, idMenuStopServer, idMenuAliasManager,
-  idMenuConfigTools, idMenuCloseCPA,
+  idMenuConfigTools, idMenuCloseCPA, idMenuRestartElevated,
   idMenuAddAlias = 210, idMenuEditAlias, idMenuDeleteAlias,
   idMenuAddTools = 220, idMenuEditTools, idMenuDeleteTools, idMenuLaunchTools,
 };

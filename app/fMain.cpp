@@ -161,7 +161,10 @@ void TfrmMain::CreateStartupPage() {
   lblGuardianState = Label(p, L"", {130, 26, 200, 14}, boldFont_, 0, idGuardianState);
   lblServerTitle = Label(p, txt::ServerTitle, {8, 44, 120, 14}, font_);
   lblServerState = Label(p, L"", {130, 44, 200, 14}, boldFont_, 0, idServerState);
-  lblDependentServices = Label(p, L"", {8, 62, 300, 14}, font_, 0, idDependentServices);
+  lblDependentServices = Label(p, L"", {8, 62, 220, 14}, font_, 0, idDependentServices);
+  btnRestartElevated = Button(p, idRestartElevated, txt::RestartElevated, {232, 56, 166, 24}, font_);
+  SendMessageW(btnRestartElevated, BCM_SETSHIELD, 0, TRUE);
+  ui::Show(btnRestartElevated, false);
   cbxAutostart = CheckBox(p, idAutostart, txt::Autostart, {8, 82, 300, 17}, font_);
   cbxService = CheckBox(p, idService, txt::AsService, {8, 101, 300, 17}, font_);
   cbxGuardian = CheckBox(p, idGuardian, txt::UseGuardian, {8, 120, 300, 17}, font_);
@@ -276,6 +279,8 @@ void TfrmMain::CreateActions() {
   bind(acCloseCPA, txt::CloseCPA, [this] { acCloseCPAExecute(); }, {}, idMenuCloseCPA);
   bind(acStartServer, txt::StartServer, [this] { StartServer(); }, {}, idMenuStartServer);
   bind(acStopServer, txt::StopServer, [this] { StopServerAndReport(); }, {}, idMenuStopServer);
+  bind(acRestartElevated, txt::RestartElevated, [this] { acRestartElevatedExecute(); }, {btnRestartElevated},
+       idMenuRestartElevated);
   bind(acAliasManager, txt::AliasManager, [this] { acAliasManagerExecute(); }, {},
        idMenuAliasManager);
   bind(acConfigTools, txt::ConfigTools, [this] { acConfigToolsExecute(); }, {}, idMenuConfigTools);

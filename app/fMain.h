@@ -98,6 +98,10 @@ class TfrmMain {
   const std::wstring& TrayToolTip() const { return trayToolTip_; }
   HICON TrayIconImage() const { return trayIcon_; }
   void btnStartStopClick();
+  // An administrator's filtered token can do nothing here: offered a restart with full rights.
+  void OfferElevation(bool offer);
+  bool ElevationOffered() const { return elevationOffered_; }
+  void acRestartElevatedExecute();
   bool ServerWindowExists();
   bool GuardianWindowExists();
   bool ServerServiceRunning();
@@ -171,7 +175,8 @@ class TfrmMain {
   HWND pagMain = nullptr;
   HWND lblFBVersion = nullptr, lblGuardianTitle = nullptr, lblGuardianState = nullptr,
        lblServerTitle = nullptr, lblServerState = nullptr, lblDependentServices = nullptr,
-       cbxAutostart = nullptr, cbxService = nullptr, cbxGuardian = nullptr, btnStartStop = nullptr;
+       cbxAutostart = nullptr, cbxService = nullptr, cbxGuardian = nullptr, btnStartStop = nullptr,
+       btnRestartElevated = nullptr;
   HWND lblRootDir = nullptr, pnlRootDir = nullptr, btnChangeRoot = nullptr, cbxShowTrayIcon = nullptr;
   HWND lvAlias = nullptr, btnAddAlias = nullptr, btnEditAlias = nullptr, btnDeleteAlias = nullptr;
   HWND lblTools = nullptr, lbxTools = nullptr, btnAddTools = nullptr, btnDeleteTools = nullptr,
@@ -187,7 +192,7 @@ class TfrmMain {
 
   Action acOpenCPA, acCloseCPA, acStartServer, acStopServer, acAliasManager, acConfigTools,
       acAddAlias, acEditAlias, acDeleteAlias, acAddTools, acEditTools, acDeleteTools,
-      acLaunchTools;
+      acLaunchTools, acRestartElevated;
 
  private:
   struct Page {
@@ -245,6 +250,7 @@ class TfrmMain {
   std::wstring trayToolTip_;
   HICON trayIcon_ = nullptr;
   bool fillingAdminLogin_ = false;
+  bool elevationOffered_ = false;
 };
 
 // Replaces the first "%s" of a message pattern.

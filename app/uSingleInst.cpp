@@ -44,4 +44,37 @@ void CheckPreviousInstance(const std::wstring& windowTitle, const std::wstring& 
   ExitProcess(0);
 }
 
+namespace {
+constexpr wchar_t kHandOverPrefix[] = L"/handover:";
+}  // namespace
+
+std::wstring HandOverParameter(DWORD processId) { return kHandOverPrefix + std::to_wstring(processId); }
+
+DWORD HandOverProcessId(const std::wstring& parameter) {
+  const std::wstring prefix = kHandOverPrefix;
+  if (parameter.size() <= prefix.size() || parameter.compare(0, prefix.size(), prefix) != 0) return 0;
+  DWORD id = 0;
+  for (std::size_t i = prefix.size(); i < parameter.size(); ++i) {
+    const wchar_t c = parameter[i];
+    if (c < L'0' || c > L'9' || id > (0xFFFFFFFFu - 9) / 10) return 0;
+    id = id * 10 + static_cast<DWORD>(c - L'0');
+  }
+  return id;
+}
+
+void WaitForHandOver(std::vector<std::wstring>& parameters, DWORD timeoutMs) {
+  DWORD from = 0;
+  std::erase_if(parameters, [&](const std::wstring& p) {
+    const DWORD id = HandOverProcessId(p);
+    if (id) from = id;
+    return id != 0;
+  });
+  if (!from) return;
+  // A process that is already gone (or never was) is nothing to wait for.
+  if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, from)) {
+    WaitForSingleObject(process, timeoutMs);
+    CloseHandle(process);
+  }
+}
+
 }  // namespace vantrel

@@ -10,6 +10,7 @@
 #include "app/Application.h"
 #include "app/Platform.h"
 #include "app/fMain.h"
+#include "app/uSingleInst.h"
 #include "shell/OsError.h"
 #include "shell/TextConv.h"
 
@@ -49,6 +50,11 @@ int RunMessageLoop(TfrmMain& form) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before any window of this process exists: another instance looking for the running one
+  // must not find this one while it waits.
+  std::vector<std::wstring> parameters = CommandLineParameters();
+  WaitForHandOver(parameters, kHandOverWaitMs);
+
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_BAR_CLASSES |
                                                       ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES |
                                                       ICC_UPDOWN_CLASS};
@@ -59,7 +65,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   CreateApplicationWindow(instance);
 
   try {
-    TfrmMain form(instance, RealPlatform(), CommandLineParameters(), messages);
+    TfrmMain form(instance, RealPlatform(), std::move(parameters), messages);
     if (form.ShowAtStart() && !form.QuitRequested) form.ShowMainWindow();
     return RunMessageLoop(form);
   } catch (const EOSError& e) {

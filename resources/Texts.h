@@ -67,6 +67,7 @@ inline constexpr wchar_t NotInstalled[] = L"kurulmamış";
 inline constexpr wchar_t ButtonStop[] = L"Durdur";
 inline constexpr wchar_t ButtonStart[] = L"Başlat";
 inline constexpr wchar_t ButtonVoid[] = L"void";
+inline constexpr wchar_t RestartElevated[] = L"Yönetici olarak yeniden başlat";
 inline constexpr wchar_t TooltipPrefix[] = L"Vantrel\r\n";
 inline constexpr wchar_t DependentServicesFmt[] = L"Bilgi: %d bağımlı servis var";
 

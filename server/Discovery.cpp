@@ -86,6 +86,7 @@ void TfrmMain::DiscoverInstallation() {
   ui::Enable(cbxService, r && platform_.probes.IsWindowsNT());
   ui::Enable(cbxGuardian, r && GuardianAvailable);
   ui::Enable(btnStartStop, r);
+  OfferElevation(!r && platform_.probes.UserCanBeElevated());
 
   SetTimerEnabled(true);
   ShowDefaultCursor();

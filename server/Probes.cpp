@@ -25,6 +25,15 @@ class Win32Probes final : public ISystemProbes {
     PostMessageW(window, WM_CLOSE, 0, 0);
     return true;
   }
+  bool UserCanBeElevated() override {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    const bool read = GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size) != FALSE;
+    CloseHandle(token);
+    return read && type == TokenElevationTypeLimited;
+  }
   std::uint32_t TickCount() override { return GetTickCount(); }
   void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
 };

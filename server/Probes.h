@@ -14,6 +14,9 @@ class ISystemProbes {
   virtual bool WindowClassExists(const std::wstring& windowClass) = 0;
   // Posts WM_CLOSE to the first top-level window of this class; false when there is none.
   virtual bool PostCloseToWindowClass(const std::wstring& windowClass) = 0;
+  // The process runs with the filtered token of an administrator under User Account Control:
+  // it could have full rights after an elevation prompt.
+  virtual bool UserCanBeElevated() = 0;
   virtual std::uint32_t TickCount() = 0;
   virtual void Sleep(unsigned milliseconds) = 0;
 };

@@ -2,7 +2,10 @@
 // how the server is started and stopped as services or as applications.
 #include <functional>
 
+#include "app/ControlIds.h"
 #include "app/Controls.h"
+#include "app/uSingleInst.h"
+#include "shell/Files.h"
 #include "app/fMain.h"
 #include "resources/Texts.h"
 #include "shell/Application.h"
@@ -180,6 +183,37 @@ bool TfrmMain::StopDependents() {
 void TfrmMain::StopServerAndReport() {
   StopServer();
   if (ServerWindowExists() && !ServerServiceRunning()) platform_.dialogs.ShowError(txt::ServerDidNotStop);
+}
+
+void TfrmMain::OfferElevation(bool offer) {
+  elevationOffered_ = offer;
+  ui::Show(btnRestartElevated, offer);
+  // In the tray menu the restart takes the place of the start and stop items it cannot use.
+  for (UINT id : {idMenuStartServer, idMenuStopServer, idMenuRestartElevated})
+    DeleteMenu(pmSysTray, id, MF_BYCOMMAND);
+  constexpr UINT kServerItemsAt = 2;  // after "open" and its separator
+  if (offer) {
+    InsertMenuW(pmSysTray, kServerItemsAt, MF_BYPOSITION | MF_STRING, idMenuRestartElevated,
+                acRestartElevated.caption.c_str());
+    return;
+  }
+  InsertMenuW(pmSysTray, kServerItemsAt, MF_BYPOSITION | MF_STRING, idMenuStartServer, acStartServer.caption.c_str());
+  InsertMenuW(pmSysTray, kServerItemsAt + 1, MF_BYPOSITION | MF_STRING, idMenuStopServer,
+              acStopServer.caption.c_str());
+}
+
+// The new instance waits for this one to end (hand-over parameter) and keeps it hidden in the
+// tray when it is; this one ends for real only once the start succeeded. A refused prompt is no
+// error.
+void TfrmMain::acRestartElevatedExecute() {
+  const std::wstring parameters =
+      std::wstring(IsWindowVisible(hwnd_) ? L"" : L"-tray ") + HandOverParameter(GetCurrentProcessId());
+  std::uint32_t error = 0;
+  if (!platform_.launcher.RunElevated(ProgramFilePath(), parameters, error)) {
+    if (error != ERROR_CANCELLED) platform_.dialogs.ShowError(SystemErrorText(error));
+    return;
+  }
+  acCloseCPAExecute();
 }
 
 void TfrmMain::btnStartStopClick() {

@@ -48,6 +48,20 @@ class TProgramLauncher : public IProgramLauncher {
     if (error == ERROR_SUCCESS) error = static_cast<std::uint32_t>(answer);
     return false;
   }
+
+  bool RunElevated(const std::wstring& program, const std::wstring& parameters, std::uint32_t& error) override {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"runas";
+    info.lpFile = program.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&info)) return true;
+    error = GetLastError();
+    if (error == ERROR_SUCCESS) error = ERROR_GEN_FAILURE;
+    return false;
+  }
 };
 
 }  // namespace

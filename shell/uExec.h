@@ -22,6 +22,9 @@ class IProgramLauncher {
   // ShellExecute with the default verb and no owner. True on success; error = the last error.
   virtual bool ShellOpen(const std::wstring& file, const std::wstring& parameters,
                          const std::wstring& directory, int showCommand, std::uint32_t& error) = 0;
+  // Starts the program with the "runas" verb (the elevation prompt). True once it started;
+  // error = ERROR_CANCELLED when the user refused the prompt, else the system's reason.
+  virtual bool RunElevated(const std::wstring& program, const std::wstring& parameters, std::uint32_t& error) = 0;
 };
 
 std::unique_ptr<IProgramLauncher> CreateProgramLauncher();

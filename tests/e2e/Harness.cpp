@@ -133,14 +133,14 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
   return true;
 }
 
-Vantrel::Vantrel(const std::wstring& arguments) {
+Vantrel::Vantrel(const std::wstring& arguments, bool waitIdle) {
   std::wstring commandLine = L"\"" + BinDir() + L"\\vantrel.exe\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
   STARTUPINFOW si{sizeof(si)};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       BinDir().c_str(), &si, &pi_))
     throw std::runtime_error("cannot start vantrel.exe");
-  WaitForInputIdle(pi_.hProcess, 10000);
+  if (waitIdle) WaitForInputIdle(pi_.hProcess, 10000);
 }
 
 Vantrel::~Vantrel() {

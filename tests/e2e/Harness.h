@@ -27,7 +27,8 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 15000);
 
 class Vantrel {
  public:
-  explicit Vantrel(const std::wstring& arguments = L"");
+  // waitIdle: returns once the program waits for input (at most 10 s), as a user would see it.
+  explicit Vantrel(const std::wstring& arguments = L"", bool waitIdle = true);
   ~Vantrel();  // ends the process if it still runs
   DWORD Pid() const { return pi_.dwProcessId; }
   bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr);

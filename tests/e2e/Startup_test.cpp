@@ -3,6 +3,7 @@
 
 #include "app/ControlIds.h"
 #include "tests/e2e/Harness.h"
+#include "tests/win32/socketpage/LineClient.h"
 
 using namespace e2e;
 using vantrel::ControlId;
@@ -183,4 +184,35 @@ TEST_F(Startup, TrayParameterShowsOnlyTheIcon) {
     if (pid == app.Pid()) break;
   }
   EXPECT_NE(trayWindow, nullptr);
+}
+
+// The elevated restart's new instance: it waits for the instance that handed over to end, then
+// starts as the only one; the listener then has its port.
+TEST_F(Startup, AHandOverWaitsForTheNamedInstanceToEndAndThenStartsNormally) {
+  FirebirdRoot();
+  Vantrel first;
+  ASSERT_NE(first.WaitMainWindow(), nullptr);
+  Vantrel second(L"/handover:" + std::to_wstring(first.Pid()), /*waitIdle=*/false);
+  Sleep(2000);
+  EXPECT_TRUE(second.Running());
+  EXPECT_EQ(second.MainWindow(), nullptr) << "it must wait, not hand its start to the first";
+
+  Vantrel exitRequest(L"-exit");
+  ASSERT_TRUE(first.WaitExit(15000));
+  HWND main = second.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }));
+  EXPECT_TRUE(second.Running());
+  // No alias file: the protocol's port, free again once the first instance ended.
+  vantrel::testing_support::TLineClient client;
+  ASSERT_TRUE(WaitFor([&] { return client.Connect(3049); }));
+  EXPECT_TRUE(client.ReadLine().has_value());
+}
+
+TEST_F(Startup, AHandOverFromAProcessThatIsGoneStartsAtOnce) {
+  FirebirdRoot();
+  const DWORD start = GetTickCount();
+  Vantrel app(L"/handover:4294967");
+  ASSERT_NE(app.WaitMainWindow(), nullptr);
+  EXPECT_LT(GetTickCount() - start, 9000u) << "no wait for a process that does not exist";
 }

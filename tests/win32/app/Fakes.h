@@ -66,7 +66,9 @@ struct Probes : ISystemProbes {
   std::uint32_t tick = 0xFFFFF000u;  // close to the wrap of the tick counter
   std::vector<std::wstring> closed;
   std::set<std::wstring> staying;  // windows that take WM_CLOSE and stay (a server asking first)
+  bool elevatable = false;  // a limited administrator token
   bool IsWindowsNT() override { return nt; }
+  bool UserCanBeElevated() override { return elevatable; }
   bool WindowClassExists(const std::wstring& c) override { return windows.count(c) != 0; }
   bool PostCloseToWindowClass(const std::wstring& c) override {
     if (!windows.count(c)) return false;
@@ -125,6 +127,13 @@ struct Launcher : IProgramLauncher {
     }
     if (onOpen) onOpen();
     return true;
+  }
+  std::vector<std::wstring> elevated;  // program and parameters of each elevated start
+  std::uint32_t elevationError = 0;    // 0: the elevated start succeeds
+  bool RunElevated(const std::wstring& program, const std::wstring& params, std::uint32_t& error) override {
+    elevated.push_back(program + L" " + params);
+    error = elevationError;
+    return elevationError == 0;
   }
 };
 
