@@ -23,8 +23,8 @@ inline constexpr std::size_t kMaxConnectionsPerClient = 16;
 inline constexpr std::chrono::milliseconds kLineTimeout{30000};
 inline constexpr int kListenBacklog = 1024;
 
-// What one client may take. A connection over either cap or from outside `allowed` is closed
-// at once, before a byte is sent, and the handler never sees it.
+// How many connections the listener serves at once, from whom. A connection over either cap or
+// from outside `allowed` is closed at once, before a byte is sent; the handler never sees it.
 struct TListenerLimits {
   std::size_t maxConnections = kMaxConnections;
   std::size_t perClient = kMaxConnectionsPerClient;  // connections at once from one address
@@ -72,8 +72,8 @@ class TConnection {
   bool finished_ = false;
 };
 
-// Start, Stop and the destructor belong to one owner thread; the handler runs on each
-// connection's own thread; the queries may be called from any thread.
+// Start, Stop, the destructor, Active and BoundPort belong to one owner thread; the handler runs
+// on each connection's own thread; OpenConnections may be called from any thread.
 class TTcpListener {
  public:
   using Handler = std::function<void(TConnection&)>;
