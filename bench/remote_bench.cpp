@@ -180,7 +180,10 @@ int main(int argc, char** argv) {
 
   TBenchHost host;
   for (int i = 0; i < 20; ++i) host.lines.push_back("Alias" + std::to_string(i) + "=/srv/db/a" + std::to_string(i) + ".fdb");
-  TCommandServer server(host, {});
+  // Every client here connects from 127.0.0.1: its share is the whole cap.
+  net::TListenerLimits limits;
+  limits.perClient = limits.maxConnections;
+  TCommandServer server(host, {}, limits);
   server.Start({{"127.0.0.1", 0}});
   std::uint16_t port = server.BoundPort(0);
 

@@ -11,10 +11,11 @@ constexpr char kLoopback[] = "127.0.0.1";
 }
 
 TCommandServer::TCommandServer(ICommandHost& host, TProtocolOptions options,
-                               std::size_t maxConnections)
+                               net::TListenerLimits limits)
     : host_(host),
       protocol_(host, std::move(options)),
-      listener_([this](net::TConnection& c) { protocol_.ServeConnection(c); }, maxConnections) {}
+      listener_([this](net::TConnection& c) { protocol_.ServeConnection(c); },
+                std::move(limits)) {}
 
 TCommandServer::~TCommandServer() { Stop(); }
 

@@ -11,8 +11,7 @@ namespace vantrel {
 
 class TCommandServer {
  public:
-  TCommandServer(ICommandHost& host, TProtocolOptions options,
-                 std::size_t maxConnections = net::kMaxConnections);
+  TCommandServer(ICommandHost& host, TProtocolOptions options, net::TListenerLimits limits = {});
   ~TCommandServer();
 
   // Throws net::ESocketError when a binding fails; nothing listens then.

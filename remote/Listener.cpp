@@ -46,21 +46,38 @@ TSocket OpenListening(const TBinding& binding, std::uint16_t& boundPort) {
 
 }  // namespace
 
-TConnection::TConnection(SocketHandle socket, SocketHandle stopSignal)
-    : socket_(socket), stopSignal_(stopSignal) {}
+TConnection::TConnection(SocketHandle socket, SocketHandle stopSignal,
+                         std::chrono::milliseconds lineTimeout)
+    : socket_(socket), stopSignal_(stopSignal), lineTimeout_(lineTimeout) {}
 
-bool TConnection::WaitReady(bool forWrite) {
+bool TConnection::WaitReady(bool forWrite, int timeoutMs) {
   std::vector<bool> ready;
-  if (!WaitSockets({socket_, stopSignal_}, {forWrite, false}, ready, -1)) return false;
+  if (!WaitSockets({socket_, stopSignal_}, {forWrite, false}, ready, timeoutMs)) return false;
   return !ready[1];
+}
+
+std::optional<int> TConnection::LineWaitMs() {
+  if (!lines_.HasPartialLine()) {
+    lineStarted_.reset();
+    return std::nullopt;
+  }
+  Clock::time_point now = Clock::now();
+  if (!lineStarted_) lineStarted_ = now;
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(*lineStarted_ + lineTimeout_ - now);
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
 std::optional<std::string> TConnection::ReadLine() {
   char chunk[kReceiveChunk];
   while (!finished_) {
-    if (auto line = lines_.NextLine()) return line;
+    if (auto line = lines_.NextLine()) {
+      lineStarted_.reset();
+      return line;
+    }
     if (lines_.TooLong()) break;
-    if (!WaitReady(false)) break;
+    std::optional<int> waitMs = LineWaitMs();
+    if (waitMs == 0) break;  // half a line for too long
+    if (!WaitReady(false, waitMs.value_or(-1))) break;
     long n = ReceiveBytes(socket_, chunk, sizeof chunk);
     if (n > 0) {
       lines_.Append(chunk, static_cast<std::size_t>(n));
@@ -96,8 +113,8 @@ void TConnection::Shutdown() {
   ShutdownSocketHandle(socket_);
 }
 
-TTcpListener::TTcpListener(Handler handler, std::size_t maxConnections)
-    : handler_(std::move(handler)), maxConnections_(maxConnections) {}
+TTcpListener::TTcpListener(Handler handler, TListenerLimits limits)
+    : handler_(std::move(handler)), limits_(std::move(limits)) {}
 
 TTcpListener::~TTcpListener() { Stop(); }
 
@@ -140,6 +157,7 @@ void TTcpListener::Stop() {
     if (slot.thread.joinable()) slot.thread.join();
   slots_.clear();
   busySlots_ = 0;
+  clientSlots_.clear();
   listening_.clear();
   boundPorts_.clear();
   stopSignal_.Close();
@@ -191,23 +209,41 @@ void TTcpListener::AcceptPending(SocketHandle listening) {
       WaitSockets({stopSignal_.Get()}, {false}, ready, kAcceptErrorPauseMs);
       return;
     }
+    // Refused connections are closed at once, before a byte is sent.
+    TIPv4Endpoint peer;
+    if (!PeerEndpoint(accepted.Get(), peer) || !Allowed(peer.address)) continue;
     if (!SetNonBlocking(accepted.Get())) continue;
     ReapFinished();
     std::lock_guard<std::mutex> lock(slotsMutex_);
-    if (busySlots_ >= maxConnections_) continue;  // over the cap: closed at once
+    if (!HasRoomFor(peer.address)) continue;
     TConnectionSlot& slot = slots_.emplace_back();
     slot.socket = std::move(accepted);
+    slot.client = peer.address;
     try {
       slot.thread = std::thread(&TTcpListener::ServeSlot, this, &slot);
       ++busySlots_;
+      ++clientSlots_[peer.address];
     } catch (const std::system_error&) {
       slots_.pop_back();
     }
   }
 }
 
+bool TTcpListener::Allowed(std::uint32_t client) const {
+  if (limits_.allowed.empty()) return true;
+  for (const TIPv4Network& network : limits_.allowed)
+    if (network.Contains(client)) return true;
+  return false;
+}
+
+bool TTcpListener::HasRoomFor(std::uint32_t client) const {
+  if (busySlots_ >= limits_.maxConnections) return false;
+  auto held = clientSlots_.find(client);
+  return held == clientSlots_.end() || held->second < limits_.perClient;
+}
+
 void TTcpListener::ServeSlot(TConnectionSlot* slot) {
-  TConnection connection(slot->socket.Get(), stopSignal_.Get());
+  TConnection connection(slot->socket.Get(), stopSignal_.Get(), limits_.lineTimeout);
   try {
     handler_(connection);
   } catch (...) {
@@ -217,6 +253,8 @@ void TTcpListener::ServeSlot(TConnectionSlot* slot) {
   std::lock_guard<std::mutex> lock(slotsMutex_);
   slot->socket.Close();
   --busySlots_;
+  if (auto held = clientSlots_.find(slot->client); held != clientSlots_.end() && --held->second == 0)
+    clientSlots_.erase(held);
   slot->finished = true;
 }
 

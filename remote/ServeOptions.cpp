@@ -10,15 +10,52 @@ namespace {
 constexpr char kDefaultUser[] = "SYSDBA";
 constexpr char kDefaultPassword[] = "velmoraxe";
 
-int ParsePort(const std::string& text) {
-  if (text.empty() || text.size() > 5) throw EUsageError("--port needs a number from 0 to 65535");
-  int port = 0;
+constexpr int kMaxLineTimeoutSeconds = 86400;
+
+// A decimal number from low to high, nothing else; EUsageError with `what` otherwise.
+int ParseNumber(const std::string& text, int low, int high, const std::string& what) {
+  if (text.empty() || text.size() > 6) throw EUsageError(what);
+  int value = 0;
   for (char c : text) {
-    if (c < '0' || c > '9') throw EUsageError("--port needs a number from 0 to 65535");
-    port = port * 10 + (c - '0');
+    if (c < '0' || c > '9') throw EUsageError(what);
+    value = value * 10 + (c - '0');
   }
-  if (port > 65535) throw EUsageError("--port needs a number from 0 to 65535");
-  return port;
+  if (value < low || value > high) throw EUsageError(what);
+  return value;
+}
+
+bool TakesValue(const std::string& name) {
+  for (const char* known : {"--root", "--alias-file", "--data-folder", "--port", "--bind",
+                            "--per-client", "--line-timeout", "--allow"})
+    if (name == known) return true;
+  return false;
+}
+
+void SetOption(TServeOptions& options, const std::string& name, const std::string& value) {
+  if (name == "--root") {
+    options.root = value;
+  } else if (name == "--alias-file") {
+    options.aliasFile = value;
+  } else if (name == "--data-folder") {
+    options.dataFolder = value;
+  } else if (name == "--port") {
+    options.port = ParseNumber(value, 0, 65535, "--port needs a number from 0 to 65535");
+  } else if (name == "--bind") {
+    if (!net::ParseIPv4(value)) throw EUsageError("--bind needs an IPv4 address: " + value);
+    options.addresses.push_back(value);
+  } else if (name == "--per-client") {
+    options.limits.perClient = static_cast<std::size_t>(ParseNumber(
+        value, 1, static_cast<int>(net::kMaxConnections),
+        "--per-client needs a number from 1 to " + std::to_string(net::kMaxConnections)));
+  } else if (name == "--line-timeout") {
+    options.limits.lineTimeout = std::chrono::seconds(ParseNumber(
+        value, 1, kMaxLineTimeoutSeconds,
+        "--line-timeout needs seconds from 1 to " + std::to_string(kMaxLineTimeoutSeconds)));
+  } else {
+    auto network = net::ParseIPv4Network(value);
+    if (!network) throw EUsageError("--allow needs an IPv4 address or ADDRESS/BITS: " + value);
+    options.limits.allowed.push_back(*network);
+  }
 }
 
 }  // namespace
@@ -36,35 +73,41 @@ TServeOptions ParseServeOptions(const std::vector<std::string>& args) {
       options.help = true;
       continue;
     }
-    if (name != "--root" && name != "--alias-file" && name != "--port" && name != "--bind")
-      throw EUsageError("unknown argument: " + args[i]);
+    if (name == "--version") {
+      options.version = true;
+      continue;
+    }
+    if (!TakesValue(name)) throw EUsageError("unknown argument: " + args[i]);
     if (!value) {
       if (i + 1 >= args.size()) throw EUsageError(name + " needs a value");
       value = args[++i];
     }
-    if (name == "--root") {
-      options.root = *value;
-    } else if (name == "--alias-file") {
-      options.aliasFile = *value;
-    } else if (name == "--port") {
-      options.port = ParsePort(*value);
-    } else {
-      if (!net::ParseIPv4(*value)) throw EUsageError("--bind needs an IPv4 address: " + *value);
-      options.addresses.push_back(*value);
-    }
+    SetOption(options, name, *value);
   }
-  if (!options.help && options.root.empty()) throw EUsageError("--root is required");
+  bool rootNeeded = options.aliasFile.empty() || options.dataFolder.empty();
+  if (!options.help && !options.version && rootNeeded && options.root.empty())
+    throw EUsageError("--root is required unless --alias-file and --data-folder are given");
   return options;
 }
 
 std::string ServeUsage() {
-  return "usage: vantrel-serve --root DIR [--alias-file FILE] [--port N] [--bind ADDR]...\n"
-         "  --root DIR         folder of aliases.conf; new databases go to DIR/Data/ unless the\n"
-         "                     alias file names another default folder\n"
-         "  --alias-file FILE  alias file instead of DIR/aliases.conf\n"
-         "  --port N           port instead of the alias file's socket port (3049 without one)\n"
-         "  --bind ADDR        local IPv4 address to listen on; repeatable. Default: 127.0.0.1\n"
-         "                     and the host name's second address\n"
+  return "usage: vantrel-serve --root DIR [options]\n"
+         "       vantrel-serve --alias-file FILE --data-folder DIR [options]\n"
+         "  --root DIR           folder of aliases.conf; new databases go to DIR/Data/ unless the\n"
+         "                       alias file names another default folder\n"
+         "  --alias-file FILE    alias file instead of DIR/aliases.conf\n"
+         "  --data-folder DIR    folder for new databases instead of DIR/Data/, until the alias\n"
+         "                       file names one\n"
+         "  --port N             port instead of the alias file's socket port (3049 without one)\n"
+         "  --bind ADDR          local IPv4 address to listen on; repeatable. Default: 127.0.0.1\n"
+         "                       and the host name's second address\n"
+         "  --per-client N       connections at once from one client address (default 16, at\n"
+         "                       most 256 for all clients together)\n"
+         "  --line-timeout SEC   close a connection whose request line is not finished within\n"
+         "                       SEC seconds (default 30)\n"
+         "  --allow ADDR[/BITS]  serve only clients in this IPv4 network; repeatable. Default:\n"
+         "                       every client\n"
+         "  --version            print the version and exit\n"
          "SYSDBA's name and password come from ISC_USER and ISC_PASSWORD when they are set.\n";
 }
 

@@ -1,18 +1,25 @@
 #pragma once
 // The command line and environment of vantrel-serve.
+#include <chrono>
+#include <cstddef>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "remote/Listener.h"
 
 namespace vantrel {
 
 struct TServeOptions {
   std::string root;                     // holds aliases.conf and the Data folder
   std::string aliasFile;                // empty: root + "/aliases.conf"
+  std::string dataFolder;               // empty: root + "/Data"
   std::optional<int> port;              // empty: the alias file's socket port
   std::vector<std::string> addresses;   // empty: as the address list ticks them
+  net::TListenerLimits limits;
   bool help = false;
+  bool version = false;
 };
 
 class EUsageError : public std::invalid_argument {

@@ -42,6 +42,32 @@ std::optional<std::uint32_t> ParseIPv4(std::string_view text) {
   return address;
 }
 
+namespace {
+std::uint32_t PrefixMask(int bits) { return bits == 0 ? 0 : ~std::uint32_t{0} << (32 - bits); }
+}  // namespace
+
+bool TIPv4Network::Contains(std::uint32_t a) const {
+  return (a & PrefixMask(bits)) == (address & PrefixMask(bits));
+}
+
+std::optional<TIPv4Network> ParseIPv4Network(std::string_view text) {
+  std::string_view addressText = text.substr(0, text.find('/'));
+  auto address = ParseIPv4(addressText);
+  if (!address) return std::nullopt;
+  int bits = 32;
+  if (addressText.size() < text.size()) {
+    std::string_view bitsText = text.substr(addressText.size() + 1);
+    if (bitsText.empty() || bitsText.size() > 2) return std::nullopt;
+    bits = 0;
+    for (char c : bitsText) {
+      if (c < '0' || c > '9') return std::nullopt;
+      bits = bits * 10 + (c - '0');
+    }
+    if (bits > 32) return std::nullopt;
+  }
+  return TIPv4Network{*address & PrefixMask(bits), bits};
+}
+
 std::string FormatIPv4(std::uint32_t address) {
   return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 255) + "." +
          std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255);

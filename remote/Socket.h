@@ -40,6 +40,16 @@ class ESocketError : public std::runtime_error {
 std::optional<std::uint32_t> ParseIPv4(std::string_view text);
 std::string FormatIPv4(std::uint32_t address);
 
+// An IPv4 network: the addresses whose first `bits` bits equal those of `address`.
+struct TIPv4Network {
+  std::uint32_t address = 0;
+  int bits = 32;
+  bool Contains(std::uint32_t a) const;
+};
+// "a.b.c.d" (one address) or "a.b.c.d/BITS" with BITS 0-32; host bits past the prefix are
+// dropped, as routers read such a network.
+std::optional<TIPv4Network> ParseIPv4Network(std::string_view text);
+
 inline constexpr std::size_t kMaxRequestLine = 16384;
 
 // Cuts received bytes into request lines: a line ends at LF, a CR just before the LF is dropped,
@@ -50,6 +60,8 @@ class TLineBuffer {
   // The next complete line, if one has arrived. Sets TooLong() instead when the limit is broken.
   std::optional<std::string> NextLine();
   bool TooLong() const { return tooLong_; }
+  // Bytes of a line whose end has not arrived yet are waiting.
+  bool HasPartialLine() const { return !pending_.empty(); }
 
  private:
   std::string pending_;

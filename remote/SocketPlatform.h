@@ -47,6 +47,8 @@ bool ListenSocket(SocketHandle s, int backlog);
 SocketHandle AcceptSocket(SocketHandle listening);
 bool ConnectSocket(SocketHandle s, TIPv4Endpoint to);
 bool LocalEndpoint(SocketHandle s, TIPv4Endpoint& out);
+// The other side of a connected socket; false when it is not an IPv4 peer (or already gone).
+bool PeerEndpoint(SocketHandle s, TIPv4Endpoint& out);
 // Byte counts, or -1 with LastSocketError(); sending never raises a signal.
 long SendBytes(SocketHandle s, const char* data, std::size_t size);
 long ReceiveBytes(SocketHandle s, char* data, std::size_t size);

@@ -91,6 +91,16 @@ bool LocalEndpoint(SocketHandle s, TIPv4Endpoint& out) {
   return true;
 }
 
+bool PeerEndpoint(SocketHandle s, TIPv4Endpoint& out) {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (getpeername(Fd(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET)
+    return false;
+  out.address = ntohl(sa.sin_addr.s_addr);
+  out.port = ntohs(sa.sin_port);
+  return true;
+}
+
 long SendBytes(SocketHandle s, const char* data, std::size_t size) {
   return static_cast<long>(send(Fd(s), data, size, MSG_NOSIGNAL));
 }

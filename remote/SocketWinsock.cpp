@@ -105,6 +105,16 @@ bool LocalEndpoint(SocketHandle s, TIPv4Endpoint& out) {
   return true;
 }
 
+bool PeerEndpoint(SocketHandle s, TIPv4Endpoint& out) {
+  sockaddr_in sa{};
+  int len = sizeof sa;
+  if (getpeername(Sock(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET)
+    return false;
+  out.address = ntohl(sa.sin_addr.s_addr);
+  out.port = ntohs(sa.sin_port);
+  return true;
+}
+
 long SendBytes(SocketHandle s, const char* data, std::size_t size) {
   return send(Sock(s), data, ClampSize(size), 0);
 }

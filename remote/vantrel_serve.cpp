@@ -36,9 +36,11 @@ int Serve(const vantrel::TServeOptions& options) {
 
   sigset_t stopSignals = BlockStopSignals();
   // The database server resolves relative paths against its own folder, so every path is absolute.
-  fs::path root = fs::absolute(options.root).lexically_normal();
+  fs::path root = options.root.empty() ? fs::path() : fs::absolute(options.root).lexically_normal();
   fs::path aliasFile = options.aliasFile.empty() ? root / "aliases.conf" : fs::absolute(options.aliasFile);
-  std::string dataFolder = (root / kDataFolder).string() + "/";
+  fs::path data = options.dataFolder.empty() ? root / kDataFolder
+                                             : fs::absolute(options.dataFolder).lexically_normal();
+  std::string dataFolder = (data / "").string();
 
   TDateTimeSeparators separators = EnvironmentSeparators();
   TServeHost host(aliasFile, dataFolder, separators.date, separators.time);
@@ -60,7 +62,7 @@ int Serve(const vantrel::TServeOptions& options) {
   protocol.user = credentials.user;
   protocol.password = credentials.password;
 
-  TCommandServer server(host, protocol);
+  TCommandServer server(host, protocol, options.limits);
   std::vector<net::TBinding> bindings;
   for (const std::string& address : addresses) bindings.push_back({address, port});
   try {
@@ -93,6 +95,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << vantrel::ServeUsage();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "vantrel-serve " VANTREL_VERSION "\n";
     return 0;
   }
   return Serve(options);

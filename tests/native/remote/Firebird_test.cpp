@@ -57,7 +57,10 @@ class FirebirdTest : public ::testing::Test {
     host_->LoadAliasFile();
     TProtocolOptions options;
     options.serverPrefix = kPrefix;
-    server_ = std::make_unique<TCommandServer>(*host_, options);
+    // Every client here comes from 127.0.0.1: its share is the whole cap.
+    net::TListenerLimits limits;
+    limits.perClient = limits.maxConnections;
+    server_ = std::make_unique<TCommandServer>(*host_, options, limits);
     server_->Start({{"127.0.0.1", 0}});
   }
 

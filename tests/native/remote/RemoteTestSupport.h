@@ -26,8 +26,10 @@ inline constexpr int kReplyTimeoutMs = 10000;
 
 class TTestClient {
  public:
-  explicit TTestClient(std::uint16_t port) {
+  // from: the loopback address this client connects from, to act as another host.
+  explicit TTestClient(std::uint16_t port, std::uint32_t from = 0) {
     socket_ = net::TSocket(net::OpenTcpSocket());
+    if (socket_.Valid() && from != 0 && !net::BindSocket(socket_.Get(), {from, 0})) socket_.Close();
     if (socket_.Valid() && !net::ConnectSocket(socket_.Get(), {0x7F000001u, port})) socket_.Close();
   }
   bool Connected() const { return socket_.Valid(); }
@@ -72,6 +74,11 @@ class TTestClient {
 
   void Close() { socket_.Close(); }
 
+  // Whether the server closed the connection before sending a single byte.
+  bool RefusedByServer(int timeoutMs = kReplyTimeoutMs) {
+    return received_ == 0 && ClosedByServer(timeoutMs);
+  }
+
  private:
   bool Fill(int timeoutMs) {
     if (!socket_.Valid() || closed_) return false;
@@ -84,12 +91,14 @@ class TTestClient {
       return false;
     }
     pending_.append(chunk, static_cast<std::size_t>(n));
+    received_ += static_cast<std::size_t>(n);
     return true;
   }
 
   net::TSocketLibrary library_;
   net::TSocket socket_;
   std::string pending_;
+  std::size_t received_ = 0;
   bool closed_ = false;
 };
 

@@ -30,7 +30,10 @@ class ServerTest : public ::testing::Test {
     options.createDatabase = creator_.Creator();
     options.localTime = FixedMoment;
     host_.defaultPath = "/data/";
-    server_ = std::make_unique<TCommandServer>(host_, options, cap);
+    // Every client here comes from 127.0.0.1: its share is the whole cap.
+    net::TListenerLimits limits;
+    limits.maxConnections = limits.perClient = cap;
+    server_ = std::make_unique<TCommandServer>(host_, options, limits);
     server_->Start({{"127.0.0.1", 0}});
     port_ = server_->BoundPort(0);
   }
