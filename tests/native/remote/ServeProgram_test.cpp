@@ -194,24 +194,30 @@ TEST(ServeProgram, TheServersDatabasesConfKnowsEachNewAliasAtOnceAndKeepsItsBloc
   ASSERT_TRUE(serve.ReadLine());
   TTestClient c(port);
   c.ReadLine();
-  // Starting just after a whole second puts the second request into the second of the first save:
-  // the case in which the server would miss the change.
-  while (std::chrono::system_clock::now().time_since_epoch() % std::chrono::seconds(1) >
-         std::chrono::milliseconds(50))
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  std::vector<std::time_t> secondOfRequest, secondOfFile;
-  for (const std::string alias : {"vantrel_first", "vantrel_second"}) {
-    secondOfRequest.push_back(std::time(nullptr));
+  // Two creations within one second: the server reads the file for the second one (mtime of the
+  // first save), so the second save must carry another second or the server never sees it.
+  // Starting just after a whole second keeps both within it; a loaded machine may need a retry.
+  auto create = [&](const std::string& alias) {
     c.Send("#CREATE_DB#>#" + alias + ".fdb>#>#" + alias + ">#4096\n");
-    ASSERT_EQ(c.ReadLine().value_or(""),
-              "#Create_db Okey >" + (root / "Data" / (alias + ".fdb")).string() + " db Created...\r\n");
-    struct stat saved {};
-    stat(conf.c_str(), &saved);
-    secondOfFile.push_back(saved.st_mtime);
-    EXPECT_TRUE(OpensByAlias(alias)) << alias;
+    return c.ReadLine().value_or("") ==
+           "#Create_db Okey >" + (root / "Data" / (alias + ".fdb")).string() + " db Created...\r\n";
+  };
+  std::vector<std::string> created;
+  bool withinOneSecond = false;
+  for (int attempt = 0; attempt < 3 && !withinOneSecond; ++attempt) {
+    while (std::chrono::system_clock::now().time_since_epoch() % std::chrono::seconds(1) >
+           std::chrono::milliseconds(50))
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const std::time_t firstSecond = std::time(nullptr);
+    for (const char* name : {"vantrel_first", "vantrel_second"}) {
+      const std::string alias = name + std::to_string(attempt);
+      ASSERT_TRUE(create(alias)) << alias;
+      created.push_back(alias);
+    }
+    withinOneSecond = std::time(nullptr) == firstSecond;
   }
-  EXPECT_EQ(secondOfRequest[1], secondOfFile[0]) << "the second request did not come within the first save's second";
-  EXPECT_NE(secondOfFile[1], secondOfFile[0]);
+  EXPECT_TRUE(withinOneSecond) << "no two creations within one second";
+  for (const std::string& alias : created) EXPECT_TRUE(OpensByAlias(alias)) << alias;
 
   // Every line of the shipped file is still there, in order, the block unchanged.
   std::ifstream in(conf, std::ios::binary);
