@@ -296,11 +296,23 @@ void TAliasList::Load(const std::filesystem::path& path) {
 
 // A line written by this save is no candidate for a later setting: a default path that happens to
 // contain another setting's marker must not be overwritten by that setting's line.
+// A line that a load takes another setting's value from (its raw name is that setting's marker)
+// is no candidate either, even when it mentions this setting's marker too: overwriting it would
+// make the saved file load back with another value for that setting.
+bool TAliasList::SuppliesOtherSetting(const std::string& line, std::string_view marker) const {
+  const std::size_t eq = line.find('=');
+  if (eq == std::string::npos) return false;
+  const std::string rawName = line.substr(0, eq);
+  for (std::string_view other : {kDefaultPathMarker, kZeeBeeDeeMarker, kZeeBeeDeePortMarker, kSocketPortMarker})
+    if (other != marker && sameName_(rawName, std::string(other))) return true;
+  return false;
+}
+
 void TAliasList::PutSettingsLine(std::string_view marker, std::string_view excluded, std::string line,
                                  std::vector<std::size_t>& written) {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     if (std::find(written.begin(), written.end(), i) != written.end()) continue;
-    if (CarriesMarker(lines_[i], marker, excluded)) {
+    if (CarriesMarker(lines_[i], marker, excluded) && !SuppliesOtherSetting(lines_[i], marker)) {
       lines_[i] = std::move(line);
       written.push_back(i);
       return;

@@ -174,6 +174,7 @@ class TAliasList {
   bool LoadPort(std::string_view marker, int defaultPort, void (TAliasList::*set)(int));
   void PutSettingsLine(std::string_view marker, std::string_view excluded, std::string line,
                        std::vector<std::size_t>& written);
+  bool SuppliesOtherSetting(const std::string& line, std::string_view marker) const;
 
   std::vector<std::string> lines_;
   IAliasSettings* host_;

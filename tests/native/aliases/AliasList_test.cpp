@@ -170,6 +170,20 @@ TEST_F(AliasLoad, ADefaultPathContainingAnotherMarkerSurvivesTheSave) {
   EXPECT_EQ(again.SocketPort(), 4049);
 }
 
+// A tunnel line that mentions the port marker in its value supplies the tunnel's value: the port's
+// line must not be written over it, or the saved file would load back with another tunnel.
+TEST_F(AliasLoad, ALineSupplyingOneSettingIsNotOverwrittenByAnotherWhoseMarkerItMentions) {
+  WriteBytes(file_, "# ZeeBeeDee=# ZeeBeeDee_Port\n# ZeeBeeDee=True# ZeeBeeDee_Port\n# ZeeBeeDee\n");
+  list_.Load(file_);
+  const bool tunnel = settings_.ZeeBeeDee();
+  TPlainAliasSettings again(exeFolder_);
+  TAliasList reloaded(&again);
+  reloaded.Load(file_);
+  EXPECT_EQ(again.ZeeBeeDee(), tunnel);
+  EXPECT_EQ(again.ZeeBeeDeePort(), 3051);
+  EXPECT_EQ(reloaded.LineAt(1), "# ZeeBeeDee_Port=3051");  // inserted, below the socket port
+}
+
 TEST_F(AliasLoad, ReadOnlyFileIsMarkedAndTheMarkStays) {
   WriteBytes(file_, Complete());
   list_.Load(file_);
