@@ -161,8 +161,8 @@ void TfrmMain::CreateStartupPage() {
   lblGuardianState = Label(p, L"", {130, 26, 200, 14}, boldFont_, 0, idGuardianState);
   lblServerTitle = Label(p, txt::ServerTitle, {8, 44, 120, 14}, font_);
   lblServerState = Label(p, L"", {130, 44, 200, 14}, boldFont_, 0, idServerState);
-  lblDependentServices = Label(p, L"", {8, 62, 220, 14}, font_, 0, idDependentServices);
-  btnRestartElevated = Button(p, idRestartElevated, txt::RestartElevated, {232, 56, 166, 24}, font_);
+  lblDependentServices = Label(p, L"", {8, 62, 184, 14}, font_, 0, idDependentServices);
+  btnRestartElevated = Button(p, idRestartElevated, txt::RestartElevated, {196, 56, 202, 24}, font_);
   SendMessageW(btnRestartElevated, BCM_SETSHIELD, 0, TRUE);
   ui::Show(btnRestartElevated, false);
   cbxAutostart = CheckBox(p, idAutostart, txt::Autostart, {8, 82, 300, 17}, font_);
