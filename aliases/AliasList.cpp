@@ -170,11 +170,9 @@ std::vector<std::string> TAliasList::SendableLines() const {
       case ConfLine::BlockBody:
       case ConfLine::BlockClose:
         break;
-      case ConfLine::AliasBlock: {
-        std::string_view text = TrimView(WithoutConfComment(lines_[i]));
-        sent.emplace_back(TrimView(text.substr(0, text.size() - 1)));
+      case ConfLine::AliasBlock:
+        sent.emplace_back(WithoutBlockOpen(lines_[i]));
         break;
-      }
       default:
         sent.push_back(lines_[i]);
     }
@@ -186,7 +184,7 @@ void TAliasList::EditAlias(int line, const std::string& name, const std::string&
   if (line < 0 || line >= LineCount()) throw std::out_of_range("alias list line index");
   std::string& text = lines_[static_cast<std::size_t>(line)];
   if (rules_ == AliasFileRules::DatabasesConf) {
-    const bool opensBlock = EndsWithBlockOpen(WithoutConfComment(text)) && text.find('=') != std::string::npos;
+    const bool opensBlock = ClassifyDatabasesConf(lines_)[static_cast<std::size_t>(line)] == ConfLine::AliasBlock;
     text = name + "=" + path + (opensBlock ? " {" : "");
     return;
   }

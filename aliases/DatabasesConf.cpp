@@ -30,6 +30,11 @@ bool IsLone(std::string_view line, std::string_view brace) { return TrimView(Wit
 
 bool EndsWithBlockOpen(std::string_view text) { return TrailingCount(TrimView(text), '{') % 2 == 1; }
 
+std::string_view WithoutBlockOpen(std::string_view line) {
+  std::string_view text = TrimView(WithoutConfComment(line));
+  return EndsWithBlockOpen(text) ? TrimView(text.substr(0, text.size() - 1)) : text;
+}
+
 std::vector<ConfLine> ClassifyDatabasesConf(const std::vector<std::string>& lines) {
   std::vector<ConfLine> roles(lines.size(), ConfLine::Other);
   int depth = 0;
@@ -61,11 +66,10 @@ std::vector<ConfLine> ClassifyDatabasesConf(const std::vector<std::string>& line
 }
 
 std::optional<TAliasEntry> DatabasesConfEntryOf(std::string_view line) {
-  std::string_view text = TrimView(WithoutConfComment(line));
+  const std::string_view text = WithoutBlockOpen(line);
   const std::size_t eq = text.find('=');
   if (eq == std::string_view::npos) return std::nullopt;
   std::string_view path = TrimView(text.substr(eq + 1));
-  if (EndsWithBlockOpen(path)) path = TrimView(path.substr(0, path.size() - 1));
   if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
   TAliasEntry entry{Trim(text.substr(0, eq)), std::string(path)};
   if (entry.name.empty() || entry.path.empty()) return std::nullopt;

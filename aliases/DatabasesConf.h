@@ -27,6 +27,8 @@ std::string_view WithoutConfComment(std::string_view line);
 
 // Whether text (comment already cut) ends with a real "{", not the escaped "{{".
 bool EndsWithBlockOpen(std::string_view text);
+// The alias line as it reads without the block's "{" at its end: comment cut, blanks trimmed.
+std::string_view WithoutBlockOpen(std::string_view line);
 
 struct TAliasEntry;
 // name = path as the server reads it: comment cut, a block's "{" dropped, blanks trimmed and

@@ -39,7 +39,6 @@ struct HandleCloser {
 };
 using OwnedFile = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
-std::wstring FolderWithDelimiter(const std::wstring& path) { return IncludeTrailingDelimiter(FolderOf(path)); }
 
 std::wstring SystemLibraryPath(const std::wstring& systemDir) {
   return systemDir.empty() ? std::wstring() : IncludeTrailingDelimiter(systemDir) + ClientLibraryFile;
@@ -115,7 +114,7 @@ TInstallation InstallationIn(const std::wstring& root) {
 // The root layout keeps its own fbclient.dll and has no gds32.dll to keep.
 void BackupClientLibrary(const TInstallation& current, const std::wstring& systemDir) {
   if (systemDir.empty() || current.layout != ServerLayout::BinFolder || FileExists(current.clientLibrary)) return;
-  CopyLibraryFile(ClientLibraryFile, IncludeTrailingDelimiter(systemDir), FolderWithDelimiter(current.clientLibrary));
+  CopyLibraryFile(ClientLibraryFile, IncludeTrailingDelimiter(systemDir), IncludeTrailingDelimiter(current.programDir));
 }
 
 bool CheckRegistrationTools(const TInstallation& current, const std::wstring& systemDir, IDialogs& dialogs) {
@@ -141,7 +140,7 @@ void InstallClientLibrary(const TInstallation& target, const std::wstring& syste
       if (FileExists(target.instclient))
         RunTool(launcher, {target.instclient + InstallClientArguments}, text::InstallClientPrefix);
     } else {
-      CopyLibraryFile(ClientLibraryFile, FolderWithDelimiter(target.clientLibrary),
+      CopyLibraryFile(ClientLibraryFile, IncludeTrailingDelimiter(target.programDir),
                       IncludeTrailingDelimiter(systemDir));
     }
   } catch (const EActionError& e) {

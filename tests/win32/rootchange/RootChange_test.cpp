@@ -265,13 +265,14 @@ class RootChange : public ::testing::Test {
   HookedDialogs dialogs;
   std::unique_ptr<IProgramLauncher> launcher = CreateProgramLauncher();
   Platform scripted{services, probes, dialogs, *launcher};
+  // Wine's own service manager and windows, for the tests that let the real tools run.
+  std::unique_ptr<IServiceControl> realServices = CreateServiceControl();
+  std::unique_ptr<ISystemProbes> realProbes = CreateSystemProbes();
+  Platform real{*realServices, *realProbes, dialogs, *launcher};
   std::unique_ptr<TfrmMain> form;
 };
 
 TEST_F(RootChange, OnWineMovesRegistrationServicesAndLibraryToTheNewRoot) {
-  auto realServices = CreateServiceControl();
-  auto realProbes = CreateSystemProbes();
-  Platform real{*realServices, *realProbes, dialogs, *launcher};
   const std::wstring systemLibrary = realServices->SystemDirectory() + L"\\gds32.dll";
   SavedFile savedSystemLibrary(systemLibrary);
   WriteBytes(systemLibrary, "library of the old installation");
@@ -335,9 +336,6 @@ TEST_F(RootChange, OnWineMovesRegistrationServicesAndLibraryToTheNewRoot) {
 
 // Firebird 3 and later keep their tools in the root folder and install gds32.dll with instclient.
 TEST_F(RootChange, ToARootLayoutFolderItsOwnToolsRunThereAndInstclientInstallsTheLibrary) {
-  auto realServices = CreateServiceControl();
-  auto realProbes = CreateSystemProbes();
-  Platform real{*realServices, *realProbes, dialogs, *launcher};
   const std::wstring systemLibrary = realServices->SystemDirectory() + L"\\gds32.dll";
   SavedFile savedSystemLibrary(systemLibrary);
   WriteBytes(systemLibrary, "library of the old installation");
