@@ -1,51 +1,15 @@
-// The alias file of the main window: its path, loading and saving, and the four settings that
-// live in it, shown on the command-server pages.
+// The window's alias file and the four settings that live in it.
+#include "aliases/AliasFile.h"
 
-#include "app/Controls.h"
-#include "app/fMain.h"
+#include <windows.h>
+
+#include <filesystem>
+
 #include "shell/Files.h"
 #include "shell/TextConv.h"
 
 namespace vantrel {
 namespace {
-
-// The four settings read from and written to the main window's controls.
-class WindowAliasSettings final : public IAliasSettings {
- public:
-  explicit WindowAliasSettings(TfrmMain& form) : form_(form) {}
-
-  std::string DefaultPath() const override { return ToAnsi(ui::GetText(form_.PAN_Def_Path)); }
-  void SetDefaultPath(const std::string& path) override {
-    ui::SetText(form_.PAN_Def_Path, IncludeTrailingDelimiter(FromAnsi(path)));
-  }
-  bool ZeeBeeDee() const override { return ui::IsChecked(form_.CHK_Zibidi); }
-  void SetZeeBeeDee(bool on) override { form_.SetCheckBox(form_.CHK_Zibidi, on); }
-  int ZeeBeeDeePort() const override { return ReadInteger(form_.ZiBiDi_Portu); }
-  void SetZeeBeeDeePort(int port) override { WriteInteger(form_.ZiBiDi_Portu, port); }
-  int SocketPort() const override { return ReadInteger(form_.Socket_Portu); }
-  void SetSocketPort(int port) override { WriteInteger(form_.Socket_Portu, port); }
-  std::string ExecutableFolder() const override {
-    return ToAnsi(IncludeTrailingDelimiter(ProgramFolder()));
-  }
-  bool DirectoryExists(const std::string& path) const override {
-    return vantrel::DirectoryExists(FromAnsi(path));
-  }
-  void SaveAliasFile() override { form_.SaveAliasFile(); }
-
- private:
-  static int ReadInteger(HWND edit) {
-    const std::string text = ToAnsi(ui::GetText(edit));
-    auto value = ParseAliasInteger(text);
-    return value ? *value : 0;
-  }
-  // A different value raises the edit's change notification, as typing would.
-  static void WriteInteger(HWND edit, int value) {
-    const std::wstring text = std::to_wstring(value);
-    if (ui::GetText(edit) != text) ui::SetText(edit, text);
-  }
-
-  TfrmMain& form_;
-};
 
 // The user locale's case-insensitive comparison of two names in the ANSI code page.
 bool SameNameUserLocale(const std::string& a, const std::string& b) {
@@ -55,20 +19,27 @@ bool SameNameUserLocale(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void TfrmMain::CreateAliasList() {
-  AliasSettings = std::make_unique<WindowAliasSettings>(*this);
-  Aliases.SetHost(AliasSettings.get());
-  Aliases.SetNameComparer(SameNameUserLocale);
+bool TAliasFile::TSettings::DirectoryExists(const std::string& path) const {
+  return vantrel::DirectoryExists(FromAnsi(path));
 }
 
-void TfrmMain::LoadAliasFile() {
-  const std::wstring& path = Installation.aliasFile;
-  const bool exists = FileExists(path);
-  SetPageVisible(tabAlias, exists);
-  Aliases.SetRules(RulesForFile(std::filesystem::path(path)));
-  if (exists) Aliases.Load(std::filesystem::path(path));
+TAliasFile::TAliasFile()
+    : settings_(ToAnsi(IncludeTrailingDelimiter(ProgramFolder()))), list_(&settings_, SameNameUserLocale) {
+  // Until a file says otherwise: the tunnel on its usual port, the protocol's own port.
+  settings_.SetZeeBeeDee(true);
+  settings_.SetZeeBeeDeePort(kDefaultZeeBeeDeePort);
+  settings_.SetSocketPort(kDefaultSocketPort);
+  settings_.saveAliasFile = [this] { Save(); };
 }
 
-void TfrmMain::SaveAliasFile() { Aliases.Save(std::filesystem::path(Installation.aliasFile)); }
+bool TAliasFile::Load(const std::wstring& path) {
+  path_ = path;
+  list_.SetRules(RulesForFile(std::filesystem::path(path)));
+  if (!FileExists(path)) return false;
+  list_.Load(std::filesystem::path(path));
+  return true;
+}
+
+void TAliasFile::Save() { list_.Save(std::filesystem::path(path_)); }
 
 }  // namespace vantrel

@@ -30,7 +30,7 @@ TPlainAliasSettings::TPlainAliasSettings(std::string executableFolder)
     : executableFolder_(IncludeTrailingPathDelimiter(std::move(executableFolder))) {}
 
 void TPlainAliasSettings::SetDefaultPath(const std::string& path) {
-  defaultPath_ = IncludeTrailingPathDelimiter(path);
+  Change(defaultPath_, IncludeTrailingPathDelimiter(path), false);
 }
 
 bool TPlainAliasSettings::DirectoryExists(const std::string& path) const { return IsDirectory(path); }

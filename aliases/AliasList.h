@@ -16,8 +16,7 @@ namespace vantrel {
 inline constexpr int kDefaultZeeBeeDeePort = 3051;
 inline constexpr int kDefaultSocketPort = 3049;
 
-// Where the four settings are shown and kept (the main window's controls). The list reads and
-// writes them only through this interface.
+// Where the four settings are kept. The list reads and writes them only through this interface.
 class IAliasSettings {
  public:
   virtual ~IAliasSettings() = default;
@@ -35,26 +34,37 @@ class IAliasSettings {
   virtual void SaveAliasFile() = 0;
 };
 
-// The four settings held in memory, for a host without controls (the command server without a
-// window) and for tests. DirectoryExists asks the file system; saveAliasFile may be left empty.
+// The four settings held in memory as plain values: for the command server without a window,
+// for the window (whose pages show them) and for tests. DirectoryExists asks the file system;
+// saveAliasFile may be left empty. changed is called after a setter changed a value, telling
+// whether that counts as a pending change: the tunnel and the ports are edits a window shows as
+// such, the default folder only a path shown beside them.
 class TPlainAliasSettings : public IAliasSettings {
  public:
   explicit TPlainAliasSettings(std::string executableFolder);
   std::string DefaultPath() const override { return defaultPath_; }
   void SetDefaultPath(const std::string& path) override;
   bool ZeeBeeDee() const override { return zeeBeeDee_; }
-  void SetZeeBeeDee(bool on) override { zeeBeeDee_ = on; }
+  void SetZeeBeeDee(bool on) override { Change(zeeBeeDee_, on, true); }
   int ZeeBeeDeePort() const override { return zeeBeeDeePort_; }
-  void SetZeeBeeDeePort(int port) override { zeeBeeDeePort_ = port; }
+  void SetZeeBeeDeePort(int port) override { Change(zeeBeeDeePort_, port, true); }
   int SocketPort() const override { return socketPort_; }
-  void SetSocketPort(int port) override { socketPort_ = port; }
+  void SetSocketPort(int port) override { Change(socketPort_, port, true); }
   std::string ExecutableFolder() const override { return executableFolder_; }
   bool DirectoryExists(const std::string& path) const override;
   void SaveAliasFile() override;
 
   std::function<void()> saveAliasFile;
+  std::function<void(bool pending)> changed;
 
  private:
+  template <typename T>
+  void Change(T& setting, const T& value, bool pending) {
+    if (setting == value) return;
+    setting = value;
+    if (changed) changed(pending);
+  }
+
   std::string executableFolder_;
   std::string defaultPath_;
   bool zeeBeeDee_ = false;

@@ -1,6 +1,5 @@
-// The alias page: the alias entries of the alias list, and adding, changing and deleting them
-// through the alias editor. Changes stay in the list until the next save of the alias file.
-#include <windows.h>
+#include "aliases/AliasPage.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -10,8 +9,11 @@
 #include "aliases/AliasTexts.h"
 #include "aliases/DatabasesConf.h"
 #include "aliases/fAlias.h"
-#include "app/fMain.h"
+#include "resources/Texts.h"
+#include "shell/ControlIds.h"
+#include "shell/Controls.h"
 #include "shell/TextConv.h"
+#include "shell/rules/TextRules.h"
 
 namespace vantrel {
 namespace {
@@ -61,71 +63,136 @@ void FitPathColumn(HWND list) {
 
 }  // namespace
 
-void TfrmMain::RefreshAliasList() {
+TAliasPage::TAliasPage(IPageHost& host, TAliasFile& aliasFile)
+    : TPage(host, txt::TabAlias), aliasFile_(aliasFile) {
+  auto bind = [](TAction& action, const wchar_t* caption, UINT menuId, UINT key, BYTE modifiers,
+                 std::function<void()> run) {
+    action.caption = caption;
+    action.menuId = menuId;
+    action.key = key;
+    action.modifiers = modifiers;
+    action.execute = std::move(run);
+  };
+  bind(acAddAlias, txt::AddAlias, idMenuAddAlias, VK_INSERT, 0, [this] { acAddAliasExecute(); });
+  bind(acEditAlias, txt::EditAlias, idMenuEditAlias, VK_RETURN, FALT, [this] { acEditAliasExecute(); });
+  bind(acDeleteAlias, txt::DeleteAlias, idMenuDeleteAlias, VK_DELETE, FCONTROL, [this] { acDeleteAliasExecute(); });
+  pmAlias = CreatePopupMenu();
+  for (const TAction* action : {&acAddAlias, &acEditAlias, &acDeleteAlias})
+    AppendMenuW(pmAlias, MF_STRING, action->menuId, action->caption.c_str());
+}
+
+TAliasPage::~TAliasPage() { DestroyMenu(pmAlias); }
+
+void TAliasPage::CreateControls() {
+  using namespace ui;
+  HWND p = Handle();
+  lvAlias = ReportListView(p, idAliasList, {4, 4, 398, 108}, Font());
+  ListView_SetExtendedListViewStyle(lvAlias, LVS_EX_FULLROWSELECT);
+  SetWindowLongPtrW(lvAlias, GWL_STYLE, GetWindowLongPtrW(lvAlias, GWL_STYLE) | LVS_SHOWSELALWAYS);
+  AddListViewColumn(lvAlias, 0, txt::AliasColumnName, 90);
+  AddListViewColumn(lvAlias, 1, txt::AliasColumnDatabase, 270);
+  acAddAlias.buttons = {Button(p, idAddAlias, txt::AddAliasButton, {160, 117, 75, 25}, Font())};
+  acEditAlias.buttons = {Button(p, idEditAlias, txt::EditAliasButton, {240, 117, 75, 25}, Font())};
+  acDeleteAlias.buttons = {Button(p, idDeleteAlias, txt::DeleteAliasButton, {320, 117, 75, 25}, Font())};
+}
+
+void TAliasPage::Activated() {
+  RefreshAliasList();
+  if (ListView_GetItemCount(lvAlias) > 0) {
+    const int top = ListView_GetTopIndex(lvAlias);
+    ListView_SetItemState(lvAlias, top, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  }
+  SetFocus(lvAlias);
+}
+
+void TAliasPage::UpdateActions(bool current) {
+  const bool selected = Created() && SelectedItem(lvAlias) >= 0;
+  const bool writable = !Aliases().ReadOnly();
+  acAddAlias.enabled = current && writable;
+  acEditAlias.enabled = acDeleteAlias.enabled = current && selected && writable;
+}
+
+bool TAliasPage::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom != lvAlias || header.code != NM_DBLCLK) return false;
+  lvAliasDblClick();
+  return true;
+}
+
+bool TAliasPage::OnContextMenu(HWND target, LPARAM lp) {
+  if (target != lvAlias) return false;
+  UpdateActions(Current());
+  FollowActions(pmAlias);
+  TrackMenu(pmAlias, ContextMenuPoint(lp));
+  return true;
+}
+
+POINT TAliasPage::ContextMenuPoint(LPARAM lp) const {
+  RECT item{};
+  const int selected = SelectedItem(lvAlias);
+  if (selected >= 0) ListView_GetItemRect(lvAlias, selected, &item, LVIR_LABEL);
+  return MenuPointFor(lvAlias, lp, item);
+}
+
+void TAliasPage::RefreshAliasList() {
   ListView_DeleteAllItems(lvAlias);
-  for (const TListedAlias& alias : Aliases.ListedAliases()) AddItem(lvAlias, alias.entry, alias.line);
+  for (const TListedAlias& alias : Aliases().ListedAliases()) AddItem(lvAlias, alias.entry, alias.line);
   if (ClientWidth(lvAlias) > kMinWidthForFit) FitPathColumn(lvAlias);
 }
 
-void TfrmMain::acAddAliasExecute() {
-  TfrmAlias dialog(hwnd_, platform_.dialogs);
+void TAliasPage::acAddAliasExecute() {
+  TfrmAlias dialog(host_.Window(), host_.Sys().dialogs);
   dialog.SetAliasName(txt::alias::NewAliasName);
   dialog.SetDatabase(L"");
-  dialog.AliasList = &Aliases;
+  dialog.AliasList = &Aliases();
   dialog.EditIndex = -1;
   if (!dialog.Execute()) return;
-  Aliases.AddLine(ToAnsi(dialog.AliasName()) + "=" + ToAnsi(dialog.Database()));
+  Aliases().AddLine(ToAnsi(dialog.AliasName()) + "=" + ToAnsi(dialog.Database()));
   RefreshAliasList();
-  AnyChangeToSettings();
+  host_.AnyChangeToSettings();
 }
 
-void TfrmMain::acEditAliasExecute() {
+void TAliasPage::acEditAliasExecute() {
   const int item = SelectedItem(lvAlias);
   if (item < 0) return;
   const int line = LineIndexOf(lvAlias, item);
-  if (line < 0 || line >= Aliases.LineCount()) return;
+  if (line < 0 || line >= Aliases().LineCount()) return;
 
-  TfrmAlias dialog(hwnd_, platform_.dialogs);
-  if (Aliases.Rules() == AliasFileRules::DatabasesConf) {
-    const auto entry = DatabasesConfEntryOf(Aliases.LineAt(line));
+  TfrmAlias dialog(host_.Window(), host_.Sys().dialogs);
+  if (Aliases().Rules() == AliasFileRules::DatabasesConf) {
+    const auto entry = DatabasesConfEntryOf(Aliases().LineAt(line));
     dialog.SetAliasName(entry ? FromAnsi(entry->name) : L"");
     dialog.SetDatabase(entry ? FromAnsi(entry->path) : L"");
   } else {
-    dialog.SetAliasName(FromAnsi(Aliases.NameAt(line)));
+    dialog.SetAliasName(FromAnsi(Aliases().NameAt(line)));
     // The selected line's own value: a look-up by name would find an earlier line of the same name.
-    dialog.SetDatabase(FromAnsi(RawValueOf(Aliases.LineAt(line))));
+    dialog.SetDatabase(FromAnsi(RawValueOf(Aliases().LineAt(line))));
   }
-  dialog.AliasList = &Aliases;
+  dialog.AliasList = &Aliases();
   dialog.EditIndex = line;
   if (!dialog.Execute()) return;
 
-  Aliases.EditAlias(line, ToAnsi(dialog.AliasName()), ToAnsi(dialog.Database()));
+  Aliases().EditAlias(line, ToAnsi(dialog.AliasName()), ToAnsi(dialog.Database()));
   RefreshAliasList();
-  AnyChangeToSettings();
+  host_.AnyChangeToSettings();
 }
 
-void TfrmMain::acDeleteAliasExecute() {
+void TAliasPage::acDeleteAliasExecute() {
   const int item = SelectedItem(lvAlias);
   if (item < 0) return;
   const int line = LineIndexOf(lvAlias, item);
-  if (line < 0 || line >= Aliases.LineCount()) return;
+  if (line < 0 || line >= Aliases().LineCount()) return;
   const std::wstring question = FormatText(txt::alias::ConfirmDeleteFmt, ItemCaption(lvAlias, item));
-  if (platform_.dialogs.AskConfirmation(question) != AnswerYes) return;
-  Aliases.DeleteAlias(line);
+  if (host_.Sys().dialogs.AskConfirmation(question) != AnswerYes) return;
+  Aliases().DeleteAlias(line);
   RefreshAliasList();
-  AnyChangeToSettings();
+  host_.AnyChangeToSettings();
 }
 
-void TfrmMain::lvAliasDblClick() {
-  // Arrives as a notification, outside the command handler that reports errors.
-  try {
-    ActionListUpdate();
-    if (acEditAlias.enabled) acEditAliasExecute();
-  } catch (const std::exception& e) {
-    platform_.dialogs.ShowError(FromUtf8(e.what()));
-  }
+void TAliasPage::lvAliasDblClick() {
+  UpdateActions(Current());
+  if (acEditAlias.enabled) acEditAliasExecute();
 }
 
-void TfrmMain::lvAliasResize() { FitPathColumn(lvAlias); }
+void TAliasPage::lvAliasResize() { FitPathColumn(lvAlias); }
 
 }  // namespace vantrel

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "aliases/AliasTexts.h"
-#include "app/Controls.h"
+#include "shell/Controls.h"
 #include "shell/Files.h"
 #include "shell/TextConv.h"
 

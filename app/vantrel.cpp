@@ -12,7 +12,6 @@
 #include "app/fMain.h"
 #include "app/uSingleInst.h"
 #include "shell/OsError.h"
-#include "shell/TextConv.h"
 
 using namespace vantrel;
 
@@ -68,12 +67,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     TfrmMain form(instance, RealPlatform(), std::move(parameters), messages);
     if (form.ShowAtStart() && !form.QuitRequested) form.ShowMainWindow();
     return RunMessageLoop(form);
-  } catch (const EOSError& e) {
-    RealPlatform().dialogs.ShowError(e.StandardMessage());
-  } catch (const EActionError& e) {
-    RealPlatform().dialogs.ShowError(e.Message());
-  } catch (const std::exception& e) {
-    RealPlatform().dialogs.ShowError(FromUtf8(e.what()));  // e.g. an unreadable alias file
+  } catch (...) {
+    RealPlatform().dialogs.ShowError(CaughtErrorText());  // e.g. an unreadable alias file
   }
   return 1;
 }

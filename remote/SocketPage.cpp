@@ -1,31 +1,27 @@
-// The command-server pages of the main window: the address list, starting and stopping the
-// listener, and the default database folder. Connection threads reach the alias list and the
-// window only through work carried to the window thread by a hidden message-only window.
 #include "remote/SocketPage.h"
 
-#include <windows.h>
 #include <commctrl.h>
 
 #include <cstdlib>
-#include <memory>
 
-#include "app/Controls.h"
-#include "app/fMain.h"
 #include "remote/AdminLogin.h"
-#include "remote/CommandServer.h"
 #include "remote/Credentials.h"
 #include "remote/IB_Ext.h"
 #include "remote/ProtocolTexts.h"
 #include "remote/SocketPageTexts.h"
+#include "resources/Texts.h"
 #include "shell/Application.h"
-#include "shell/Files.h"
+#include "shell/ControlIds.h"
+#include "shell/Controls.h"
+#include "shell/Messages.h"
+#include "shell/OsError.h"
 #include "shell/TextConv.h"
+#include "shell/Window.h"
 
 namespace vantrel {
 namespace {
 
 constexpr wchar_t kWorkWindowClass[] = L"TVantrelCommandWork";
-constexpr UINT WMAPP_RUNQUEUEDWORK = WM_APP + 1;
 constexpr UINT_PTR kRetryTimer = 1;
 constexpr UINT kRetryIntervalMs = 250;
 constexpr int kAddressTextLength = 64;
@@ -33,30 +29,33 @@ constexpr int kAddressTextLength = 64;
 // The shared state of a connection's request, always touched on the window thread.
 class TWindowCommandHost final : public TQueuedCommandHost {
  public:
-  TWindowCommandHost(TfrmMain& form, TClientLibrary& library, TOwnerThreadQueue::Notifier notifier)
-      : TQueuedCommandHost(std::move(notifier)), form_(form), library_(library) {}
+  TWindowCommandHost(IPageHost& host, TAliasFile& aliasFile, const TTunnelPage& tunnel, TClientLibrary& library,
+                     TOwnerThreadQueue::Notifier notifier)
+      : TQueuedCommandHost(std::move(notifier)), host_(host), aliasFile_(aliasFile), tunnel_(tunnel),
+        library_(library) {}
 
   // The installation found last decides the library and the server's path form; the login is
   // the environment's, the user's stored one or the fixed one, in that order.
   void ChooseLocalServer(TLocalServer& server) override {
-    const TInstallation& installation = form_.Installation;
+    const TInstallation& installation = host_.Installation();
     std::vector<std::string> candidates;
     for (const std::wstring& path : installation.clientLibraries) candidates.push_back(ToUtf8(path));
     for (const std::string& name : ClientLibraryNames()) candidates.push_back(name);
     library_.SetCandidates(std::move(candidates));
     if (!installation.localServerPrefix.empty()) server.prefix = ToAnsi(installation.localServerPrefix);
-    const TCredentials stored{ToAnsi(form_.AdminLogin.user), ToAnsi(form_.AdminLogin.password)};
-    const TCredentials chosen = ChooseCredentials(std::getenv("ISC_USER"), std::getenv("ISC_PASSWORD"), stored);
+    const TAdminLogin& login = tunnel_.AdminLogin();
+    const TCredentials chosen =
+        ChooseCredentials(std::getenv("ISC_USER"), std::getenv("ISC_PASSWORD"), {ToAnsi(login.user), ToAnsi(login.password)});
     server.user = chosen.user;
     server.password = chosen.password;
   }
 
-  std::vector<std::string> AliasLines() override { return form_.Aliases.SendableLines(); }
-  std::string DefaultPath() override { return form_.Aliases.DefaultPath(); }
-  bool HasAliasName(const std::string& name) override { return form_.Aliases.ContainsAlias(name); }
-  void AppendAliasLine(const std::string& line) override { form_.Aliases.AddLine(line); }
-  void SaveAliasFile() override { form_.SaveAliasFile(); }
-  void RefreshCurrentPage() override { form_.pagMainChange(); }
+  std::vector<std::string> AliasLines() override { return aliasFile_.List().SendableLines(); }
+  std::string DefaultPath() override { return aliasFile_.List().DefaultPath(); }
+  bool HasAliasName(const std::string& name) override { return aliasFile_.List().ContainsAlias(name); }
+  void AppendAliasLine(const std::string& line) override { aliasFile_.List().AddLine(line); }
+  void SaveAliasFile() override { aliasFile_.Save(); }
+  void RefreshCurrentPage() override { host_.RefreshCurrentPage(); }
   // Read for every request, so a changed system setting counts at once.
   char DateSeparator() override { return LocaleSeparator(LOCALE_SDATE, '.'); }
   char TimeSeparator() override { return LocaleSeparator(LOCALE_STIME, ':'); }
@@ -64,138 +63,39 @@ class TWindowCommandHost final : public TQueuedCommandHost {
  private:
   static char LocaleSeparator(LCTYPE item, char fallback) {
     char buffer[8] = {};
-    return GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof buffer) > 1 ? buffer[0]
-                                                                                 : fallback;
+    return GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof buffer) > 1 ? buffer[0] : fallback;
   }
 
-  TfrmMain& form_;
+  IPageHost& host_;
+  TAliasFile& aliasFile_;
+  const TTunnelPage& tunnel_;
   TClientLibrary& library_;
 };
 
-LRESULT CALLBACK WorkWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-
-// A message-only window on the window thread; destroyed with its owner.
+// A message-only window on the window thread that runs the connections' work when it arrives.
 class TWorkWindow {
  public:
-  TWorkWindow() {
-    static const bool registered = [] {
-      WNDCLASSEXW wc{};
-      wc.cbSize = sizeof(wc);
-      wc.lpfnWndProc = WorkWindowProc;
-      wc.hInstance = GetModuleHandleW(nullptr);
-      wc.lpszClassName = kWorkWindowClass;
-      return RegisterClassExW(&wc) != 0;
-    }();
-    if (registered)
-      hwnd_ = CreateWindowExW(0, kWorkWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
+  explicit TWorkWindow(std::function<void()> run) : run_(std::move(run)) {
+    RegisterWindowClassFor<TWorkWindow>({kWorkWindowClass});
+    hwnd_ = CreateOwnedWindow(kWorkWindowClass, this, 0, L"", 0, {}, HWND_MESSAGE);
   }
-  ~TWorkWindow() {
-    if (hwnd_) DestroyWindow(hwnd_);
-  }
+  ~TWorkWindow() { DestroyOwnedWindow(hwnd_); }
   TWorkWindow(const TWorkWindow&) = delete;
   TWorkWindow& operator=(const TWorkWindow&) = delete;
   HWND Get() const { return hwnd_; }
 
+  LRESULT WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WMAPP_RUNQUEUEDWORK || (msg == WM_TIMER && wp == kRetryTimer)) {
+      run_();
+      return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+
  private:
+  std::function<void()> run_;
   HWND hwnd_ = nullptr;
 };
-
-}  // namespace
-
-// Everything the pages keep for one main window. Created on its window thread.
-struct TSocketPageState {
-  explicit TSocketPageState(TfrmMain& form)
-      : form(form),
-        host(form, library,
-             [hwnd = work.Get()] { return hwnd && PostMessageW(hwnd, WMAPP_RUNQUEUEDWORK, 0, 0) != FALSE; }),
-        server(host, ProtocolOptions()) {
-    SetWindowLongPtrW(work.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  }
-  ~TSocketPageState() {
-    server.Stop();
-    SetWindowLongPtrW(work.Get(), GWLP_USERDATA, 0);
-  }
-
-  // A modal dialog or message box of the window may be working on the alias list (holding a
-  // line's index, say); the work waits until it is closed.
-  bool WindowBusy() const {
-    HWND application = ApplicationHandle();
-    return !IsWindowEnabled(form.Handle()) || (application && !IsWindowEnabled(application));
-  }
-
-  void RunQueuedWorkWhenIdle() {
-    if (WindowBusy()) {
-      SetTimer(work.Get(), kRetryTimer, kRetryIntervalMs, nullptr);
-      return;
-    }
-    KillTimer(work.Get(), kRetryTimer);
-    host.RunQueuedWork();
-  }
-
-  // New databases are created through the installation's own library (ChooseLocalServer).
-  TProtocolOptions ProtocolOptions() {
-    TProtocolOptions options;
-    options.createDatabase = [this](const std::string& path, const std::string& user,
-                                    const std::string& password, std::uint16_t dialect,
-                                    const std::string& clause) {
-      CreateDatabaseWith(library.Api(), path, user, password, dialect, clause);
-    };
-    return options;
-  }
-
-  TfrmMain& form;
-  TClientLibrary library;
-  TWorkWindow work;  // before the host: its notifier posts to this window
-  TWindowCommandHost host;
-  TCommandServer server;
-  int buttonMode = kSocketButtonStart;
-};
-
-void TSocketPageStateDeleter::operator()(TSocketPageState* state) const { delete state; }
-
-namespace {
-
-LRESULT CALLBACK WorkWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* state = reinterpret_cast<TSocketPageState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (state && (msg == WMAPP_RUNQUEUEDWORK || (msg == WM_TIMER && wp == kRetryTimer))) {
-    state->RunQueuedWorkWhenIdle();
-    return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-// Null once the main window is gone: nothing is created for a window that no longer exists.
-TSocketPageState* StateOf(TfrmMain& form) {
-  if (!form.SocketPage && form.Handle() && IsWindow(form.Handle()))
-    form.SocketPage.reset(new TSocketPageState(form));
-  return form.SocketPage.get();
-}
-
-std::vector<TAddressEntry> ReadAddressList(HWND list) {
-  std::vector<TAddressEntry> entries;
-  const int count = ListView_GetItemCount(list);
-  for (int i = 0; i < count; ++i) {
-    wchar_t text[kAddressTextLength] = {};
-    ListView_GetItemText(list, i, 0, text, kAddressTextLength);
-    entries.push_back({ToAnsi(text), ListView_GetCheckState(list, i) != 0});
-  }
-  return entries;
-}
-
-void AppendLog(HWND list, const std::wstring& line) {
-  const LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-  if (index >= 0) SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
-}
-
-void SetStatus(HWND statusBar, const wchar_t* text) {
-  SendMessageW(statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-}
-
-void SetButton(HWND button, const wchar_t* caption) {
-  ui::SetText(button, caption);
-  RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-}
 
 std::wstring JoinedLines(const std::vector<std::wstring>& lines) {
   std::wstring text;
@@ -205,30 +105,161 @@ std::wstring JoinedLines(const std::vector<std::wstring>& lines) {
 
 }  // namespace
 
-int SocketButtonMode(const TfrmMain& form) {
-  return form.SocketPage ? form.SocketPage->buttonMode : kSocketButtonStart;
+// The listener and the work it carries to the window thread. Created on the window thread.
+struct TSocketPage::TState {
+  TState(IPageHost& host, TAliasFile& aliasFile, const TTunnelPage& tunnel)
+      : host_(host),
+        work([this] { RunQueuedWorkWhenIdle(); }),
+        commands(host, aliasFile, tunnel, library,
+                 [hwnd = work.Get()] { return hwnd && PostMessageW(hwnd, WMAPP_RUNQUEUEDWORK, 0, 0) != FALSE; }),
+        server(commands, ProtocolOptions()) {}
+  ~TState() { server.Stop(); }
+
+  // A modal dialog or message box of the window may be working on the alias list (holding a
+  // line's index, say); the work waits until it is closed.
+  bool WindowBusy() const {
+    HWND application = ApplicationHandle();
+    return !IsWindowEnabled(host_.Window()) || (application && !IsWindowEnabled(application));
+  }
+
+  void RunQueuedWorkWhenIdle() {
+    if (WindowBusy()) {
+      SetTimer(work.Get(), kRetryTimer, kRetryIntervalMs, nullptr);
+      return;
+    }
+    KillTimer(work.Get(), kRetryTimer);
+    commands.RunQueuedWork();
+  }
+
+  // New databases are created through the installation's own library (ChooseLocalServer).
+  TProtocolOptions ProtocolOptions() {
+    TProtocolOptions options;
+    options.createDatabase = [this](const std::string& path, const std::string& user, const std::string& password,
+                                    std::uint16_t dialect, const std::string& clause) {
+      CreateDatabaseWith(library.Api(), path, user, password, dialect, clause);
+    };
+    return options;
+  }
+
+  IPageHost& host_;
+  TClientLibrary library;
+  TWorkWindow work;  // before the command host: its notifier posts to this window
+  TWindowCommandHost commands;
+  TCommandServer server;
+};
+
+TSocketPage::TSocketPage(IPageHost& host, TAliasFile& aliasFile, TTunnelPage& tunnel)
+    : TPage(host, txt::TabSocketInfo), aliasFile_(aliasFile), tunnel_(tunnel),
+      status_(txt::ServerStoppedStatus), buttonCaption_(txt::SocketServerStartInitial) {}
+
+TSocketPage::~TSocketPage() { CloseListener(); }
+
+void TSocketPage::CloseListener() { state_.reset(); }
+
+void TSocketPage::CreateControls() {
+  using namespace ui;
+  HWND p = Handle();
+  Label(p, txt::BindToIP, {4, 2, 120, 14}, Font());
+  lbIPs = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
+                              LVS_SHOWSELALWAYS,
+                          4, 17, 120, 106, p, reinterpret_cast<HMENU>(idIPs), GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(lbIPs, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+  ListView_SetExtendedListViewStyle(lbIPs, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+  AddListViewColumn(lbIPs, 0, L"", 96);
+  Label(p, txt::BindPort, {130, 2, 80, 14}, Font());
+  filling_ = true;  // the up-down control writes the value it is given into its edit
+  Socket_Portu = SpinEdit(p, idSocketPort, aliasFile_.Settings().SocketPort(), {130, 17, 80, 21}, Font());
+  filling_ = false;
+  btnSocketServer = Button(p, idSocketServer, buttonCaption_, {130, 44, 80, 58}, Font(), BS_MULTILINE);
+  lbProcesses = ListBox(p, idProcesses, {216, 2, 186, 121}, Font());
+  StatusBar = CreateWindowExW(0, STATUSCLASSNAMEW, status_.c_str(), WS_CHILD | WS_VISIBLE | CCS_BOTTOM, 0, 0, 0, 0,
+                              p, reinterpret_cast<HMENU>(idStatusBar), GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+
+  ShowAddresses();
+  for (const std::wstring& line : log_) SendMessageW(lbProcesses, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+  if (!log_.empty()) SendMessageW(lbProcesses, LB_SETTOPINDEX, log_.size() - 1, 0);
 }
 
-std::size_t SocketServerConnections(const TfrmMain& form) {
-  return form.SocketPage ? form.SocketPage->server.OpenConnections() : 0;
+bool TSocketPage::OnCommand(int id, int code, HWND control) {
+  if (id == idSocketServer && code == BN_CLICKED) {
+    btnSocketServerClick();
+    return true;
+  }
+  if (id != idSocketPort || code != EN_CHANGE) return false;
+  if (!filling_) {
+    filling_ = true;  // the value comes from this control: nothing to show back
+    aliasFile_.Settings().SetSocketPort(PortOfText(ui::GetText(Socket_Portu)));
+    filling_ = false;
+    host_.AnyChangeToSettings();
+  }
+  return true;
 }
 
-void TfrmMain::FillIPList() {
+void TSocketPage::ShowSettings() {
+  if (!Created() || filling_) return;
+  const int port = aliasFile_.Settings().SocketPort();
+  if (PortOfText(ui::GetText(Socket_Portu)) == port) return;
+  filling_ = true;
+  ui::SetText(Socket_Portu, std::to_wstring(port));
+  filling_ = false;
+}
+
+// The user's ticks are in the list once it is shown.
+std::vector<TAddressEntry> TSocketPage::Addresses() {
+  if (!Created()) return addresses_;
+  for (int i = 0; i < static_cast<int>(addresses_.size()); ++i) {
+    wchar_t text[kAddressTextLength] = {};
+    ListView_GetItemText(lbIPs, i, 0, text, kAddressTextLength);
+    addresses_[static_cast<std::size_t>(i)] = {ToAnsi(text), ListView_GetCheckState(lbIPs, i) != 0};
+  }
+  return addresses_;
+}
+
+void TSocketPage::AppendLog(const std::wstring& line) {
+  log_.push_back(line);
+  if (!Created()) return;
+  const LRESULT index = SendMessageW(lbProcesses, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+  if (index >= 0) SendMessageW(lbProcesses, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+}
+
+void TSocketPage::SetStatus(const wchar_t* text) {
+  status_ = text;
+  if (Created()) SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void TSocketPage::SetButton(int mode) {
+  buttonMode_ = mode;
+  buttonCaption_ = mode == kButtonStart ? socktxt::StartCaption : socktxt::StopCaption;
+  if (!Created()) return;
+  ui::SetText(btnSocketServer, buttonCaption_);
+  RedrawWindow(btnSocketServer, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+void TSocketPage::ShowAddresses() {
+  if (!Created()) return;
   ListView_DeleteAllItems(lbIPs);
-  const std::vector<TAddressEntry> entries = AddressListEntries(HostAddressTexts());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    std::wstring text = FromAnsi(entries[i].address);
+  for (std::size_t i = 0; i < addresses_.size(); ++i) {
+    std::wstring text = FromAnsi(addresses_[i].address);
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = static_cast<int>(i);
     item.pszText = text.data();
     const int at = ListView_InsertItem(lbIPs, &item);
-    ListView_SetCheckState(lbIPs, at, entries[i].ticked);
+    ListView_SetCheckState(lbIPs, at, addresses_[i].ticked);
   }
 }
 
-bool TfrmMain::StartSocketServer() {
-  const std::vector<std::string> addresses = TickedAddresses(ReadAddressList(lbIPs));
+std::size_t TSocketPage::OpenConnections() const { return state_ ? state_->server.OpenConnections() : 0; }
+
+void TSocketPage::FillIPList() {
+  addresses_ = AddressListEntries(HostAddressTexts());
+  ShowAddresses();
+}
+
+bool TSocketPage::StartSocketServer() {
+  const std::vector<std::string> addresses = TickedAddresses(Addresses());
   if (addresses.empty()) {
     SocketErrors.push_back(FromUtf8(texts::kNoAddress));
     return false;
@@ -238,117 +269,73 @@ bool TfrmMain::StartSocketServer() {
     SocketErrors.push_back(socktxt::StopFailedError);
     return false;
   }
-  TSocketPageState* state = StateOf(*this);
-  if (!state) {  // the window is gone
+  // Nothing is created for a window that no longer exists.
+  if (!state_ && host_.Window() && IsWindow(host_.Window())) state_ = std::make_unique<TState>(host_, aliasFile_, tunnel_);
+  if (!state_) {
     SocketServerRunning = false;
     return false;
   }
   try {
     std::vector<net::TBinding> bindings;
     std::vector<std::wstring> noted;
-    const int port = Aliases.SocketPort();
+    const int port = aliasFile_.List().SocketPort();
     for (const std::string& address : addresses) {
       bindings.push_back({address, port});
       noted.push_back(FromUtf8(BoundLogLine(bindings.back())));
     }
-    state->server.Start(bindings);
-    SocketServerRunning = state->server.Active();
-    for (const std::wstring& line : noted) AppendLog(lbProcesses, line);
-    AppendLog(lbProcesses, FromUtf8(texts::kLogStarted));
-    SetStatus(StatusBar, SocketServerRunning ? socktxt::StatusRunningAfterStart
-                                             : socktxt::StatusStoppedAfterStart);
-  } catch (const std::exception& e) {
-    // The socket layer's texts come in the system's code page.
-    AppendLog(lbProcesses, FromUtf8(texts::kLogStartFailed));
-    SocketErrors.push_back(FromAnsi(e.what()));
+    state_->server.Start(bindings);
+    SocketServerRunning = state_->server.Active();
+    for (const std::wstring& line : noted) AppendLog(line);
+    AppendLog(FromUtf8(texts::kLogStarted));
+    SetStatus(SocketServerRunning ? socktxt::StatusRunningAfterStart : socktxt::StatusStoppedAfterStart);
+  } catch (...) {
+    AppendLog(FromUtf8(texts::kLogStartFailed));
+    SocketErrors.push_back(CaughtErrorText());
     SocketServerRunning = false;
   }
   // A failed start leaves the button in its start mode, so that the next click tries again.
-  if (SocketServerRunning) {
-    SetButton(btnSocketServer, socktxt::StopCaption);
-    state->buttonMode = kSocketButtonStop;
-  }
+  if (SocketServerRunning) SetButton(kButtonStop);
   return SocketServerRunning;
 }
 
-bool TfrmMain::StopSocketServer() {
-  TSocketPageState* state = SocketPage.get();
-  SetButton(btnSocketServer, socktxt::StartCaption);
-  if (state) {
-    state->buttonMode = kSocketButtonStart;
-    // Work that connections still wait for is cancelled first, so the stop never waits on a
-    // connection that waits for this thread.
-    state->server.Stop();
-  }
-  if (!state || !state->server.Active()) {
-    SetStatus(StatusBar, socktxt::StatusStopped);
-    AppendLog(lbProcesses, FromUtf8(texts::kLogStopped));
+bool TSocketPage::StopSocketServer() {
+  SetButton(kButtonStart);
+  // Work that connections still wait for is cancelled first, so the stop never waits on a
+  // connection that waits for this thread.
+  if (state_) state_->server.Stop();
+  if (!state_ || !state_->server.Active()) {
+    SetStatus(socktxt::StatusStopped);
+    AppendLog(FromUtf8(texts::kLogStopped));
     return true;
   }
-  SetStatus(StatusBar, socktxt::StatusRunning);
-  AppendLog(lbProcesses, FromUtf8(texts::kLogNotStopped));
+  SetStatus(socktxt::StatusRunning);
+  AppendLog(FromUtf8(texts::kLogNotStopped));
   return false;
 }
 
-void TfrmMain::btnSocketServerClick() {
-  if (SocketButtonMode(*this) == kSocketButtonStart) {
-    if (TickedAddresses(ReadAddressList(lbIPs)).empty()) {
-      Sys().dialogs.ShowInformation(FromUtf8(texts::kNoAddress));
+void TSocketPage::btnSocketServerClick() {
+  IDialogs& dialogs = host_.Sys().dialogs;
+  if (buttonMode_ == kButtonStart) {
+    if (TickedAddresses(Addresses()).empty()) {
+      dialogs.ShowInformation(FromUtf8(texts::kNoAddress));
       return;
     }
     SocketErrors.clear();
     if (StartSocketServer())
-      Sys().dialogs.ShowInformation(socktxt::Started);
+      dialogs.ShowInformation(socktxt::Started);
     else
-      Sys().dialogs.ShowInformation(socktxt::StartFailed + JoinedLines(SocketErrors));
+      dialogs.ShowInformation(socktxt::StartFailed + JoinedLines(SocketErrors));
     return;
   }
   SocketErrors.clear();
   if (!SocketServerRunning) {
-    Sys().dialogs.ShowInformation(socktxt::NotRunning);
+    dialogs.ShowInformation(socktxt::NotRunning);
     return;
   }
   if (StopSocketServer())
-    Sys().dialogs.ShowInformation(socktxt::Stopped);
+    dialogs.ShowInformation(socktxt::Stopped);
   else
-    Sys().dialogs.ShowInformation(socktxt::StopFailed + JoinedLines(SocketErrors));
-}
-
-void TfrmMain::LoadAdminLogin() {
-  AdminLogin = ReadAdminLogin();
-  ShowAdminLogin();
-}
-
-// The applied login back in the two fields, without counting as a change.
-void TfrmMain::ShowAdminLogin() {
-  fillingAdminLogin_ = true;
-  ui::SetText(edtAdminUser, AdminLogin.user);
-  ui::SetText(edtAdminPassword, AdminLogin.password);
-  fillingAdminLogin_ = false;
-}
-
-void TfrmMain::AdminLoginChanged() {
-  if (!fillingAdminLogin_) AnyChangeToSettings();
-}
-
-void TfrmMain::ApplyAdminLogin() {
-  const TAdminLogin typed{TrimBlanks(ui::GetText(edtAdminUser)), ui::GetText(edtAdminPassword)};
-  if (typed.user == AdminLogin.user && typed.password == AdminLogin.password) return;
-  if (!WriteAdminLogin(typed)) {
-    Sys().dialogs.ShowError(socktxt::LoginNotStored);
-    return;
-  }
-  AdminLogin = typed;
-}
-
-void TfrmMain::BTN_Def_PathClick() {
-  const std::wstring initialFolder = IncludeTrailingDelimiter(ProgramFolder()) + socktxt::DataFolder;
-  std::wstring chosen;
-  if (!Sys().dialogs.BrowseForFolder(socktxt::DefaultFolderTitle, L"", initialFolder, chosen) ||
-      chosen.empty())
-    return;
-  ui::SetText(PAN_Def_Path, IncludeTrailingDelimiter(chosen));
-  AnyChangeToSettings();
+    dialogs.ShowInformation(socktxt::StopFailed + JoinedLines(SocketErrors));
 }
 
 }  // namespace vantrel

@@ -31,6 +31,7 @@ struct TIPv4Endpoint {
 };
 
 int LastSocketError();
+// The system's text for a socket error, in UTF-8.
 std::string SocketErrorText(int code);
 bool IsWouldBlock(int code);
 

@@ -36,13 +36,19 @@ TSocketLibrary::~TSocketLibrary() {
 
 int LastSocketError() { return WSAGetLastError(); }
 
+// UTF-8, as every error text of the program: the window shows it whatever the code page.
 std::string SocketErrorText(int code) {
-  char* text = nullptr;
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0,
-                           nullptr);
-  std::string result = n ? std::string(text, n) : "Socket error " + std::to_string(code);
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text),
+                                 0, nullptr);
+  std::string result = "Socket error " + std::to_string(code);
+  if (n) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    result.assign(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), result.data(), bytes, nullptr, nullptr);
+  }
   if (text) LocalFree(text);
   while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
   return result;

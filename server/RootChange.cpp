@@ -6,10 +6,9 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <memory>
-#include <type_traits>
 
-#include "app/fMain.h"
+#include "server/Discovery.h"
+#include "server/EnhancedPage.h"
 #include "server/RootChangeTexts.h"
 #include "server/StartupSettings.h"
 #include "server/rules/RunEntry.h"
@@ -18,7 +17,9 @@
 #include "shell/DbugIntf.h"
 #include "shell/Files.h"
 #include "shell/OsError.h"
+#include "shell/Handles.h"
 #include "shell/TextConv.h"
+#include "shell/rules/TextRules.h"
 
 namespace vantrel {
 namespace {
@@ -32,29 +33,11 @@ constexpr wchar_t InstallServiceOptions[] = L" -g -auto";
 // instclient writes a copy of fbclient.dll named gds32.dll into the system folder.
 constexpr wchar_t InstallClientArguments[] = L" install gds32";
 constexpr wchar_t TraceCodeSeparator[] = L", Code=";
-constexpr wchar_t ServerRunEntry[] = L"Firebird";
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using OwnedFile = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
 
 std::wstring SystemLibraryPath(const std::wstring& systemDir) {
   return systemDir.empty() ? std::wstring() : IncludeTrailingDelimiter(systemDir) + ClientLibraryFile;
-}
-
-// Fills each "%s" of the pattern in turn; a "%s" inside a value stays as it is.
-std::wstring FormatTexts(const std::wstring& pattern, std::initializer_list<std::wstring> values) {
-  std::wstring result;
-  std::size_t from = 0;
-  for (const std::wstring& value : values) {
-    const std::size_t at = pattern.find(L"%s", from);
-    if (at == std::wstring::npos) break;
-    result.append(pattern, from, at - from).append(value);
-    from = at + 2;
-  }
-  return result.append(pattern, from, std::wstring::npos);
 }
 
 bool SameFolder(const std::wstring& a, const std::wstring& b) {
@@ -66,7 +49,7 @@ bool CanOpenExclusively(const std::wstring& path) {
   HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  OwnedFile closedAtOnce(handle);
+  OwnedHandle closedAtOnce(handle);
   return true;
 }
 
@@ -107,9 +90,6 @@ void CopyLibraryFile(const std::wstring& fileName, const std::wstring& sourceDir
   }
 }
 
-TInstallation InstallationIn(const std::wstring& root) {
-  return FindInstallation(root, [](const std::wstring& path) { return FileExists(path); });
-}
 
 // The root layout keeps its own fbclient.dll and has no gds32.dll to keep.
 void BackupClientLibrary(const TInstallation& current, const std::wstring& systemDir) {
@@ -169,24 +149,26 @@ void InstallService(const TInstallation& installation, IProgramLauncher& launche
           text::InstallServicePrefix);
 }
 
-void TfrmMain::btnChangeRootClick() {
-  IDialogs& dialogs = platform_.dialogs;
-  const std::wstring systemDir = platform_.services.SystemDirectory();
+void TEnhancedPage::btnChangeRootClick() {
+  Platform& platform = host_.Sys();
+  IDialogs& dialogs = platform.dialogs;
+  const TInstallation current = host_.Installation();  // a copy: the discovery below replaces it
+  const std::wstring systemDir = platform.services.SystemDirectory();
 
   try {
-    BackupClientLibrary(Installation, systemDir);
+    BackupClientLibrary(current, systemDir);
   } catch (const EActionError& e) {
     dialogs.ShowError(e.Message());
     return;
   }
-  if (!CheckRegistrationTools(Installation, systemDir, dialogs)) return;
+  if (!CheckRegistrationTools(current, systemDir, dialogs)) return;
 
   std::wstring chosen;
-  if (!dialogs.BrowseForFolder(text::BrowseTitle, L"", RootDir, chosen)) return;
+  if (!dialogs.BrowseForFolder(text::BrowseTitle, L"", current.rootDir, chosen)) return;
   const std::wstring newRoot = ExcludeTrailingDelimiter(chosen);
-  if (SameFolder(newRoot, ExcludeTrailingDelimiter(RootDir))) return;
+  if (SameFolder(newRoot, ExcludeTrailingDelimiter(current.rootDir))) return;
 
-  const bool nt = platform_.probes.IsWindowsNT();
+  const bool nt = platform.probes.IsWindowsNT();
   const TInstallation target = InstallationIn(newRoot);
   if (!target.Found() || !HasRegistrationTools(target, nt)) {
     dialogs.ShowError(FormatTexts(text::NotARootFmt, {newRoot}));
@@ -195,34 +177,26 @@ void TfrmMain::btnChangeRootClick() {
   const std::wstring version = VersionText(target.serverExe);
   if (dialogs.AskConfirmation(FormatTexts(text::ConfirmChangeFmt, {newRoot, version})) != AnswerYes) return;
 
-  struct CursorReset {
-    ~CursorReset() { ShowDefaultCursor(); }
-  } cursorReset;  // also when the refresh below raises
-  ShowHourglass();
-  try {
-    StopServer();
-    // A server service left running (dependents kept) would be pulled away by the tools.
-    if (ServerWindowExists() || ServerServiceRunning()) throw EActionError(text::CannotStopServer);
-    if (nt) UninstallService(Installation, platform_.launcher);
-    UnRegisterServer(Installation, platform_.launcher);
-    WriteRunEntry(ServerRunEntry, L"", L"", false, true);
-    RegisterServer(target, platform_.launcher);
-    if (nt) InstallService(target, platform_.launcher);
-    InstallClientLibrary(target, systemDir, platform_.launcher, dialogs);
-  } catch (const EActionError& e) {
-    dialogs.ShowError(e.Message());
-  } catch (const EOSError& e) {
-    dialogs.ShowError(e.StandardMessage());
-  } catch (const std::exception& e) {
-    dialogs.ShowError(FromUtf8(e.what()));
+  {
+    TCursorGuard hourglass;  // also when the discovery below raises
+    try {
+      server_.StopServer();
+      // A server service left running (dependents kept) would be pulled away by the tools.
+      if (server_.ServerWindowExists() || server_.ServerServiceRunning()) throw EActionError(text::CannotStopServer);
+      if (nt) UninstallService(current, platform.launcher);
+      UnRegisterServer(current, platform.launcher);
+      WriteRunEntry(kServerRunEntry, L"", L"", false, true);
+      RegisterServer(target, platform.launcher);
+      if (nt) InstallService(target, platform.launcher);
+      InstallClientLibrary(target, systemDir, platform.launcher, dialogs);
+    } catch (...) {
+      dialogs.ShowError(CaughtErrorText());
+    }
+    if (onRootChanged) onRootChanged();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    ProcessMessages();
   }
-
-  DiscoverInstallation();
-  FormShow();
-  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-  ProcessMessages();
-  ShowDefaultCursor();
-  BringWindowToTop(hwnd_);
+  BringWindowToTop(host_.Window());
 }
 
 }  // namespace vantrel

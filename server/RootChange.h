@@ -14,9 +14,6 @@ inline constexpr wchar_t ClientLibraryFile[] = L"gds32.dll";
 // systemDir is the Windows system directory without trailing delimiter; an empty one counts as
 // a system directory without client library.
 
-// The installation in root as the discovery would find it.
-TInstallation InstallationIn(const std::wstring& root);
-
 // Copies the system's client library into the 2.5 layout's bin folder when that has none.
 // Raises EActionError.
 void BackupClientLibrary(const TInstallation& current, const std::wstring& systemDir);

@@ -2,14 +2,13 @@
 // how the server is started and stopped as services or as applications.
 #include <functional>
 
-#include "app/ControlIds.h"
-#include "app/Controls.h"
-#include "app/uSingleInst.h"
-#include "shell/Files.h"
-#include "app/fMain.h"
 #include "resources/Texts.h"
+#include "server/StartPage.h"
 #include "shell/Application.h"
+#include "shell/Controls.h"
 #include "shell/OsError.h"
+#include "shell/TextConv.h"
+#include "shell/rules/TextRules.h"
 
 namespace vantrel {
 namespace {
@@ -30,34 +29,34 @@ void WaitUntil(ISystemProbes& probes, std::uint32_t limit, const std::function<b
 
 }  // namespace
 
-bool TfrmMain::ServerWindowExists() { return platform_.probes.WindowClassExists(ServerWindowClass); }
-bool TfrmMain::GuardianWindowExists() { return platform_.probes.WindowClassExists(GuardianWindowClass); }
+bool TStartPage::ServerWindowExists() { return Sys().probes.WindowClassExists(Installation().serverWindowClass); }
+bool TStartPage::GuardianWindowExists() { return Sys().probes.WindowClassExists(Installation().guardianWindowClass); }
 
-bool TfrmMain::ServerServiceRunning() {
-  return platform_.probes.IsWindowsNT() &&
-         platform_.services.QueryServiceState(ServerServiceName) == ServiceRunning;
+bool TStartPage::ServerServiceRunning() {
+  return Sys().probes.IsWindowsNT() &&
+         Sys().services.QueryServiceState(Installation().serverServiceName) == ServiceRunning;
 }
 
-bool TfrmMain::GuardianServiceRunning() {
-  return platform_.probes.IsWindowsNT() &&
-         platform_.services.QueryServiceState(GuardianServiceName) == ServiceRunning;
+bool TStartPage::GuardianServiceRunning() {
+  return Sys().probes.IsWindowsNT() &&
+         Sys().services.QueryServiceState(Installation().guardianServiceName) == ServiceRunning;
 }
 
-bool TfrmMain::CanAdminister() {
-  return platform_.probes.IsWindowsNT() ? platform_.services.CanControlServices() : true;
+bool TStartPage::CanAdminister() {
+  return Sys().probes.IsWindowsNT() ? Sys().services.CanControlServices() : true;
 }
 
-void TfrmMain::RefreshServerState() {
+void TStartPage::RefreshServerState() {
   bool running = false;
 
   std::wstring guardianState;
-  if (!GuardianAvailable) {
+  if (!guardianAvailable_) {
     guardianState = txt::NotInstalled;
   } else if (GuardianWindowExists()) {
     running = true;
     guardianState = GuardianServiceRunning() ? txt::RunsAsService : txt::RunsAsApplication;
   } else {
-    const ServiceSetup setup = platform_.services.QueryServiceSetup(GuardianServiceName);
+    const ServiceSetup setup = Sys().services.QueryServiceSetup(Installation().guardianServiceName);
     if (setup.Running) {
       running = true;
       guardianState = txt::RunsAsService;
@@ -68,7 +67,7 @@ void TfrmMain::RefreshServerState() {
   ui::UpdateText(lblGuardianState, guardianState);
 
   std::wstring serverState;
-  if (ServerFound) {
+  if (Installation().Found()) {
     if (ServerWindowExists()) {
       running = true;
       serverState = ServerServiceRunning() ? txt::RunsAsService : txt::RunsAsApplication;
@@ -84,144 +83,111 @@ void TfrmMain::RefreshServerState() {
   }
   ui::UpdateText(lblServerState, serverState);
 
-  Running = running;
+  running_ = running;
   const bool admin = CanAdminister();
   acStopServer.enabled = admin && running;
   acStartServer.enabled = admin && !running;
-  UpdateTrayIcon(running ? RunningIcon : StoppedIcon, txt::TooltipPrefix + serverState);
+  if (onStateShown) onStateShown(running, txt::TooltipPrefix + serverState);
 }
 
-void TfrmMain::StartServer() {
-  if (platform_.probes.IsWindowsNT())
+void TStartPage::StartServer() {
+  if (Sys().probes.IsWindowsNT())
     StartServerNT();
   else
     StartApplication();
 }
 
-void TfrmMain::StartServerNT() {
-  if (!ui::IsChecked(cbxService)) {
+void TStartPage::StartServerNT() {
+  if (!choice_.service) {
     StartApplication();
     return;
   }
-  const bool viaGuardian = GuardianAvailable && ui::IsChecked(cbxGuardian);
-  platform_.services.StartServiceAndWait(viaGuardian ? GuardianServiceName : ServerServiceName);
+  const bool viaGuardian = guardianAvailable_ && choice_.guardian;
+  Sys().services.StartServiceAndWait(viaGuardian ? Installation().guardianServiceName : Installation().serverServiceName);
   StartDependents();
 }
 
-void TfrmMain::StartApplication() {
-  const bool viaGuardian = GuardianAvailable && ui::IsChecked(cbxGuardian);
-  const std::wstring& program = viaGuardian ? Installation.guardianExe : Installation.serverExe;
+void TStartPage::StartApplication() {
+  const bool viaGuardian = guardianAvailable_ && choice_.guardian;
+  const std::wstring& program = viaGuardian ? Installation().guardianExe : Installation().serverExe;
   std::uint32_t error = 0;
-  if (!platform_.launcher.ShellOpen(program, L"-a", Installation.rootDir, SW_SHOWNORMAL, error)) {
-    platform_.dialogs.ShowError(SystemErrorText(error));
+  if (!Sys().launcher.ShellOpen(program, L"-a", Installation().rootDir, SW_SHOWNORMAL, error)) {
+    Sys().dialogs.ShowError(SystemErrorText(error));
     return;
   }
-  WaitUntil(platform_.probes, kApplicationWait, [this] { return ServerWindowExists(); });
+  WaitUntil(Sys().probes, kApplicationWait, [this] { return ServerWindowExists(); });
 }
 
-void TfrmMain::StartDependents() {
+void TStartPage::StartDependents() {
   TServiceList inactive;
-  platform_.services.ListDependentServices(ServerServiceName, false, inactive);
+  Sys().services.ListDependentServices(Installation().serverServiceName, false, inactive);
   if (inactive.Count() == 0) return;
-  if (platform_.dialogs.AskConfirmation(FormatText(txt::StartDependentsFmt, inactive.DisplayNames())) !=
+  if (Sys().dialogs.AskConfirmation(FormatText(txt::StartDependentsFmt, inactive.DisplayNames())) !=
       AnswerYes)
     return;
   for (std::size_t i = 0; i < inactive.Count(); ++i)
-    platform_.services.StartServiceAndWait(inactive[i].ServiceName);
+    Sys().services.StartServiceAndWait(inactive[i].ServiceName);
 }
 
-void TfrmMain::StopServer() {
-  if (platform_.probes.IsWindowsNT())
+void TStartPage::StopServer() {
+  if (Sys().probes.IsWindowsNT())
     StopServerNT();
   else
     CloseApplications();
 }
 
-void TfrmMain::StopServerNT() {
+void TStartPage::StopServerNT() {
   if (!StopDependents()) return;
   auto stopProcess = [this](const std::wstring& service, std::function<bool()> windowExists,
                             std::function<bool()> serviceRunning) {
     if (!windowExists() && !serviceRunning()) return;
     if (serviceRunning())
-      platform_.services.StopServiceAndWait(service);
+      Sys().services.StopServiceAndWait(service);
     else
       CloseApplications();
-    ShowHourglass();
-    WaitUntil(platform_.probes, kNtStopWait,
-              [&] { return !windowExists() && !serviceRunning(); });
-    ShowDefaultCursor();
+    TCursorGuard hourglass;
+    WaitUntil(Sys().probes, kNtStopWait, [&] { return !windowExists() && !serviceRunning(); });
   };
-  stopProcess(GuardianServiceName, [this] { return GuardianWindowExists(); },
+  stopProcess(Installation().guardianServiceName, [this] { return GuardianWindowExists(); },
               [this] { return GuardianServiceRunning(); });
-  stopProcess(ServerServiceName, [this] { return ServerWindowExists(); },
+  stopProcess(Installation().serverServiceName, [this] { return ServerWindowExists(); },
               [this] { return ServerServiceRunning(); });
 }
 
-void TfrmMain::CloseApplications() {
-  if (platform_.probes.PostCloseToWindowClass(GuardianWindowClass))
-    WaitUntil(platform_.probes, kApplicationWait, [this] { return !GuardianWindowExists(); });
-  if (platform_.probes.PostCloseToWindowClass(ServerWindowClass))
-    WaitUntil(platform_.probes, kApplicationWait, [this] { return !ServerWindowExists(); });
+void TStartPage::CloseApplications() {
+  if (Sys().probes.PostCloseToWindowClass(Installation().guardianWindowClass))
+    WaitUntil(Sys().probes, kApplicationWait, [this] { return !GuardianWindowExists(); });
+  if (Sys().probes.PostCloseToWindowClass(Installation().serverWindowClass))
+    WaitUntil(Sys().probes, kApplicationWait, [this] { return !ServerWindowExists(); });
 }
 
-bool TfrmMain::StopDependents() {
+bool TStartPage::StopDependents() {
   TServiceList active;
-  platform_.services.ListDependentServices(ServerServiceName, true, active);
+  Sys().services.ListDependentServices(Installation().serverServiceName, true, active);
   if (active.Count() == 0) return true;
-  if (platform_.dialogs.AskConfirmation(FormatText(txt::StopDependentsFmt, active.DisplayNames())) !=
+  if (Sys().dialogs.AskConfirmation(FormatText(txt::StopDependentsFmt, active.DisplayNames())) !=
       AnswerYes)
     return false;
   for (std::size_t i = 0; i < active.Count(); ++i)
-    platform_.services.StopServiceAndWait(active[i].ServiceName);
+    Sys().services.StopServiceAndWait(active[i].ServiceName);
   active.Clear();
-  platform_.services.ListDependentServices(ServerServiceName, true, active);
+  Sys().services.ListDependentServices(Installation().serverServiceName, true, active);
   return active.Count() == 0;
 }
 
 // A server with open attachments asks on its own window before it ends; until someone answers
 // there its window stays, and the user is told so rather than left with a silent button.
-void TfrmMain::StopServerAndReport() {
+void TStartPage::StopServerAndReport() {
   StopServer();
-  if (ServerWindowExists() && !ServerServiceRunning()) platform_.dialogs.ShowError(txt::ServerDidNotStop);
+  if (ServerWindowExists() && !ServerServiceRunning()) Sys().dialogs.ShowError(txt::ServerDidNotStop);
 }
 
-void TfrmMain::OfferElevation(bool offer) {
-  elevationOffered_ = offer;
-  ui::Show(btnRestartElevated, offer);
-  // In the tray menu the restart takes the place of the start and stop items it cannot use.
-  for (UINT id : {idMenuStartServer, idMenuStopServer, idMenuRestartElevated})
-    DeleteMenu(pmSysTray, id, MF_BYCOMMAND);
-  constexpr UINT kServerItemsAt = 2;  // after "open" and its separator
-  if (offer) {
-    InsertMenuW(pmSysTray, kServerItemsAt, MF_BYPOSITION | MF_STRING, idMenuRestartElevated,
-                acRestartElevated.caption.c_str());
-    return;
-  }
-  InsertMenuW(pmSysTray, kServerItemsAt, MF_BYPOSITION | MF_STRING, idMenuStartServer, acStartServer.caption.c_str());
-  InsertMenuW(pmSysTray, kServerItemsAt + 1, MF_BYPOSITION | MF_STRING, idMenuStopServer,
-              acStopServer.caption.c_str());
-}
-
-// The new instance waits for this one to end (hand-over parameter) and keeps it hidden in the
-// tray when it is; this one ends for real only once the start succeeded. A refused prompt is no
-// error.
-void TfrmMain::acRestartElevatedExecute() {
-  const std::wstring parameters =
-      std::wstring(IsWindowVisible(hwnd_) ? L"" : L"-tray ") + HandOverParameter(GetCurrentProcessId());
-  std::uint32_t error = 0;
-  if (!platform_.launcher.RunElevated(ProgramFilePath(), parameters, error)) {
-    if (error != ERROR_CANCELLED) platform_.dialogs.ShowError(SystemErrorText(error));
-    return;
-  }
-  acCloseCPAExecute();
-}
-
-void TfrmMain::btnStartStopClick() {
+void TStartPage::btnStartStopClick() {
   if (ServerWindowExists() || ServerServiceRunning()) {
     StopServerAndReport();
     return;
   }
-  if (ui::IsEnabled(btnApply)) ApplySettings(false);
+  if (host_.ChangesPending()) host_.ApplySettings(false);
   if (!ServerWindowExists() && !ServerServiceRunning()) StartServer();
 }
 

@@ -1,12 +1,13 @@
-// Startup settings: the three check boxes of the start page read from and written to the
-// machine's services and Run entries, and the Apply step every page shares.
-#include "app/Controls.h"
-#include "app/fMain.h"
+// Startup settings: the start page's choice read from and written to the machine's services,
+// its Run value and the guardian option.
+#include "server/StartPage.h"
+#include "shell/Controls.h"
 #include "resources/Texts.h"
 #include "server/FB_Consts.h"
 #include "server/Installation.h"
 #include "server/StartupSettings.h"
 #include "server/rules/RunEntry.h"
+#include "server/rules/StartupChoice.h"
 #include "shell/Files.h"
 #include "shell/Registry.h"
 #include "shell/TextConv.h"
@@ -44,71 +45,47 @@ void WriteGuardianOptions(bool useGuardian) {
     key.WriteString(L"GuardianOptions", useGuardian ? L"1" : L"0");
 }
 
-void TfrmMain::ReadStartupSettings() {
-  SetCheckBox(cbxService, false);
-  ui::Enable(cbxService, platform_.probes.IsWindowsNT());
-  SetCheckBox(cbxAutostart, false);
-  SetCheckBox(cbxGuardian, false);
-
-  if (platform_.probes.IsWindowsNT()) {
-    const ServiceSetup guardian = platform_.services.QueryServiceSetup(GuardianServiceName);
-    SetCheckBox(cbxGuardian, guardian.Enabled);
-    SetCheckBox(cbxService, guardian.Enabled || guardian.Automatic);
-    SetCheckBox(cbxAutostart, guardian.Automatic);
-    const ServiceSetup server = platform_.services.QueryServiceSetup(ServerServiceName);
-    if (server.Enabled) SetCheckBox(cbxService, true);
-    if (server.Automatic) SetCheckBox(cbxAutostart, true);
+void TStartPage::ReadStartupSettings() {
+  const bool nt = Sys().probes.IsWindowsNT();
+  ui::Enable(cbxService, nt);
+  ServiceSetup guardian, server;
+  if (nt) {
+    guardian = Sys().services.QueryServiceSetup(Installation().guardianServiceName);
+    server = Sys().services.QueryServiceSetup(Installation().serverServiceName);
   }
-
-  const std::wstring program = ReadRunEntryProgram();
-  if (!program.empty()) SetCheckBox(cbxAutostart, true);
-  const std::wstring& guardianExe = Installation.guardianExeName;
-  if (GuardianAvailable && !guardianExe.empty() && program.find(guardianExe) != std::wstring::npos)
-    SetCheckBox(cbxGuardian, true);
+  SetChoice(ReadStartupChoice(nt, guardian, server, ReadRunEntryProgram(), Installation().guardianExeName,
+                              guardianAvailable_));
 }
 
-void TfrmMain::ApplyServiceSettings() {
-  if (!ui::IsChecked(cbxService)) {
-    platform_.services.SetServiceStartType(ServerServiceName, false, false);
-    platform_.services.SetServiceStartType(GuardianServiceName, false, false);
-    ApplyApplicationSettings();
-    return;
-  }
-  WriteRunEntry(L"Firebird", L"", L"", false, true);
-  if (GetServerKind() == skInterBase) WriteGuardianOptions(ui::IsChecked(cbxGuardian));
-  const bool autostart = ui::IsChecked(cbxAutostart);
-  if (ui::IsChecked(cbxGuardian)) {
-    platform_.services.SetServiceStartType(ServerServiceName, true, false);
-    platform_.services.SetServiceStartType(GuardianServiceName, true, autostart);
-  } else {
-    platform_.services.SetServiceStartType(GuardianServiceName, false, false);
-    platform_.services.SetServiceStartType(ServerServiceName, true, autostart);
-  }
+TStartupPlan TStartPage::Plan() const {
+  return PlanStartup(choice_, host_.Sys().probes.IsWindowsNT(), GetServerKind(), Installation().serverExe,
+                     Installation().guardianExe);
 }
 
-void TfrmMain::ApplyApplicationSettings() {
-  const std::wstring& program = ui::IsChecked(cbxGuardian) ? Installation.guardianExe : Installation.serverExe;
-  WriteRunEntry(L"Firebird", program, L"-a", ui::IsChecked(cbxAutostart), true);
-  if (GetServerKind() == skInterBase) WriteGuardianOptions(ui::IsChecked(cbxGuardian));
+void TStartPage::ApplyServiceSettings() {
+  for (const TStartTypeChange& change : Plan().startTypes) {
+    const std::wstring& service = change.service == ServerRole::Server ? Installation().serverServiceName
+                                                                       : Installation().guardianServiceName;
+    Sys().services.SetServiceStartType(service, change.enabled, change.automatic);
+  }
+  ApplyApplicationSettings();
 }
 
-void TfrmMain::ApplySettings(bool withSender) {
-  if (platform_.probes.IsWindowsNT())
+// Services leave the Run value deleted; applications have it name the program to start.
+void TStartPage::ApplyApplicationSettings() {
+  const TStartupPlan plan = Plan();
+  WriteRunEntry(kServerRunEntry, plan.runProgram, L"-a", !plan.runProgram.empty(), true);
+  if (plan.writeGuardianOption) WriteGuardianOptions(plan.guardianOption);
+}
+
+void TStartPage::ApplyStartupSettings(bool withSender) {
+  if (Sys().probes.IsWindowsNT())
     ApplyServiceSettings();
   else
     ApplyApplicationSettings();
-
-  if (!ServerWindowExists() && !ServerServiceRunning() && !GuardianWindowExists() &&
-      ui::IsChecked(cbxAutostart)) {
-    if (!withSender || platform_.dialogs.AskConfirmation(txt::StartServerNow) == AnswerYes)
-      StartServer();
+  if (!ServerWindowExists() && !ServerServiceRunning() && !GuardianWindowExists() && choice_.autostart) {
+    if (!withSender || Sys().dialogs.AskConfirmation(txt::StartServerNow) == AnswerYes) StartServer();
   }
-  if (CanAdminister()) SaveAliasFile();
-  RebuildTrayToolsMenu();
-  ApplyAdminLogin();
-  WriteRunEntry(L"Vantrel", ProgramFilePath(), L"-tray", ui::IsChecked(cbxShowTrayIcon), false);
-  ui::Enable(btnApply, false);
-  ui::SetText(btnCancel, txt::Close);
 }
 
 }  // namespace vantrel

@@ -4,6 +4,9 @@
 
 namespace vantrel {
 
+// The machine's Run value that starts the server with Windows.
+inline constexpr wchar_t kServerRunEntry[] = L"Firebird";
+
 // Writes (enabled) or deletes the Run value; the Run key is never created.
 void WriteRunEntry(const std::wstring& valueName, const std::wstring& path,
                    const std::wstring& parameters, bool enabled, bool localMachine);

@@ -14,5 +14,21 @@ void ShowAppStartCursor();
 void ShowDefaultCursor();
 // Takes every pending message of this thread off the queue and dispatches it.
 void ProcessMessages();
+
+// The application-wide cursor while the guard lives, and the default one again on every path
+// out of the operation it covers.
+class TCursorGuard {
+ public:
+  enum Kind { Hourglass, AppStarting };
+  explicit TCursorGuard(Kind kind = Hourglass) {
+    if (kind == Hourglass)
+      ShowHourglass();
+    else
+      ShowAppStartCursor();
+  }
+  ~TCursorGuard() { ShowDefaultCursor(); }
+  TCursorGuard(const TCursorGuard&) = delete;
+  TCursorGuard& operator=(const TCursorGuard&) = delete;
+};
 }  // namespace vantrel
 #endif

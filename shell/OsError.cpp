@@ -36,3 +36,21 @@ EActionError::EActionError(std::wstring message)
     : std::runtime_error(ToUtf8(message)), message_(std::move(message)) {}
 
 }  // namespace vantrel
+
+namespace vantrel {
+
+std::wstring CaughtErrorText() {
+  try {
+    throw;
+  } catch (const EOSError& e) {
+    return e.StandardMessage();
+  } catch (const EActionError& e) {
+    return e.Message();
+  } catch (const std::exception& e) {
+    return FromUtf8(e.what());
+  } catch (...) {
+    return EOSError(0, L"").StandardMessage();
+  }
+}
+
+}  // namespace vantrel

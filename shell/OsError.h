@@ -35,4 +35,8 @@ class EActionError : public std::runtime_error {
   std::wstring message_;
 };
 
+// The text the user is shown for the exception being handled; call it inside a catch block.
+// Every what() of this program's errors is UTF-8.
+std::wstring CaughtErrorText();
+
 }  // namespace vantrel

@@ -1,6 +1,7 @@
 #include "shell/TrayIcon.h"
 
 #include "shell/Application.h"
+#include "shell/Window.h"
 
 namespace vantrel {
 namespace {
@@ -11,18 +12,8 @@ constexpr UINT kFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;  // 7
 }  // namespace
 
 TTrayIcon::TTrayIcon() {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kTrayWindowClass;
-    RegisterClassExW(&wc);
-    registered = true;
-  }
-  window_ = CreateWindowExW(0, kTrayWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                            GetModuleHandleW(nullptr), this);
+  RegisterWindowClassFor<TTrayIcon>({kTrayWindowClass});
+  window_ = CreateOwnedWindow(kTrayWindowClass, this, 0, L"", WS_POPUP, {}, nullptr);
   notify_ = [](DWORD message, const NOTIFYICONDATAW& data) {
     return Shell_NotifyIconW(message, const_cast<NOTIFYICONDATAW*>(&data));
   };
@@ -31,10 +22,7 @@ TTrayIcon::TTrayIcon() {
 TTrayIcon::~TTrayIcon() {
   if (active_) Notify(NIM_DELETE);
   if (icon_) DestroyIcon(icon_);
-  if (window_) {
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-  }
+  DestroyOwnedWindow(window_);
 }
 
 NOTIFYICONDATAW TTrayIcon::BuildRecord() const {
@@ -95,33 +83,27 @@ void TTrayIcon::ShowPopup() {
   if (OnRightClick) OnRightClick(pt.x, pt.y);
 }
 
-LRESULT CALLBACK TTrayIcon::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE)
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-  auto* self = reinterpret_cast<TTrayIcon*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (self && msg == WM_TRAYICON_RETIP) {
+LRESULT TTrayIcon::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_TRAYICON_RETIP) {
     // Writes the unchanged tooltip again, which the setter itself would skip.
-    if (self->active_) self->Notify(NIM_MODIFY);
+    if (active_) Notify(NIM_MODIFY);
     return 0;
   }
-  if (self && msg == WM_TRAYICON_CALLBACK) {
-    switch (lp) {
-      case WM_LBUTTONUP:
-        if (self->OnClick) self->OnClick();
-        break;
-      case WM_LBUTTONDBLCLK:
-        if (self->OnDblClick) self->OnDblClick();
-        break;
-      case WM_RBUTTONUP:
-        self->ShowPopup();
-        break;
-      default:
-        break;
-    }
-    return 0;
+  if (msg != WM_TRAYICON_CALLBACK) return DefWindowProcW(hwnd, msg, wp, lp);
+  switch (lp) {
+    case WM_LBUTTONUP:
+      if (OnClick) OnClick();
+      break;
+    case WM_LBUTTONDBLCLK:
+      if (OnDblClick) OnDblClick();
+      break;
+    case WM_RBUTTONUP:
+      ShowPopup();
+      break;
+    default:
+      break;
   }
-  return DefWindowProcW(hwnd, msg, wp, lp);
+  return 0;
 }
 
 }  // namespace vantrel

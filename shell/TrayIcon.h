@@ -6,10 +6,10 @@
 #include <functional>
 #include <string>
 
+#include "shell/Messages.h"
+
 namespace vantrel {
 
-inline constexpr UINT WM_TRAYICON_CALLBACK = WM_USER + 1;  // 1025: the shell's mouse messages
-inline constexpr UINT WM_TRAYICON_RETIP = WM_USER + 2;     // 1026: re-applies the tooltip
 inline constexpr std::size_t kMaxToolTip = 62;
 
 class TTrayIcon {
@@ -35,10 +35,10 @@ class TTrayIcon {
   HWND PopupMenuOwner = nullptr;  // receives the menu's commands
 
   HWND Handle() const { return window_; }
+  LRESULT WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void SetNotifyFunction(NotifyFunction notify) { notify_ = std::move(notify); }
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void Notify(DWORD message);
   NOTIFYICONDATAW BuildRecord() const;
   void ShowPopup();

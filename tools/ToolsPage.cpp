@@ -1,5 +1,5 @@
-// The tools page, the tool items of the tray menu and the launcher.
-#include <windows.h>
+#include "tools/ToolsPage.h"
+
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "app/ControlIds.h"
-#include "app/fMain.h"
+#include "resources/Texts.h"
+#include "shell/ControlIds.h"
+#include "shell/Controls.h"
 #include "shell/Application.h"
 #include "shell/Files.h"
 #include "shell/OsError.h"
 #include "shell/TextConv.h"
+#include "shell/rules/TextRules.h"
 #include "shell/uConfig.h"
 #include "tools/ToolEntry.h"
 #include "tools/ToolTexts.h"
@@ -24,14 +26,6 @@ namespace {
 namespace text = txt::tools;
 
 constexpr UINT_PTR kToolListSubclassId = 1;
-
-class HourglassCursor {
- public:
-  HourglassCursor() { ShowHourglass(); }
-  ~HourglassCursor() { ShowDefaultCursor(); }
-  HourglassCursor(const HourglassCursor&) = delete;
-  HourglassCursor& operator=(const HourglassCursor&) = delete;
-};
 
 // The tool lines as the portable rules see them: bytes of the ANSI code page.
 std::vector<std::string> AnsiToolLines() {
@@ -80,29 +74,6 @@ std::wstring AsOneArgument(const std::wstring& path) {
   return path.find(L' ') == std::wstring::npos ? path : L"\"" + path + L"\"";
 }
 
-LRESULT CALLBACK ToolListProc(HWND list, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-  auto* form = reinterpret_cast<TfrmMain*>(data);
-  switch (msg) {
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: {
-      // The list's own handling picks the last line for a click below it; correct that afterwards.
-      const LRESULT result = DefSubclassProc(list, msg, wp, lp);
-      form->lbxToolsMouseDown(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
-      return result;
-    }
-    case WM_LBUTTONDBLCLK:
-      // Before the list reports the double click, so empty space launches nothing.
-      form->lbxToolsMouseDown(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
-      return DefSubclassProc(list, msg, wp, lp);
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(list, ToolListProc, kToolListSubclassId);
-      return DefSubclassProc(list, msg, wp, lp);
-    default:
-      return DefSubclassProc(list, msg, wp, lp);
-  }
-}
-
 // Entry position attached to the selected line of the list; -1 when none is selected.
 int SelectedToolPosition(HWND list) {
   const LRESULT line = SendMessageW(list, LB_GETCURSEL, 0, 0);
@@ -116,25 +87,127 @@ bool IsToolPosition(int position) {
 
 }  // namespace
 
-void TfrmMain::AddDefaultTool() {
+TToolsPage::TToolsPage(IPageHost& host) : TPage(host, txt::TabTools) {
+  auto bind = [](TAction& action, const wchar_t* caption, UINT menuId, UINT key, BYTE modifiers,
+                 std::function<void()> run) {
+    action.caption = caption;
+    action.menuId = menuId;
+    action.key = key;
+    action.modifiers = modifiers;
+    action.execute = std::move(run);
+  };
+  bind(acAddTools, txt::AddTool, idMenuAddTools, VK_INSERT, 0, [this] { acAddToolsExecute(); });
+  bind(acEditTools, txt::EditTool, idMenuEditTools, VK_RETURN, FALT, [this] { acEditToolsExecute(); });
+  bind(acDeleteTools, txt::DeleteTool, idMenuDeleteTools, VK_DELETE, FCONTROL, [this] { acDeleteToolsExecute(); });
+  bind(acLaunchTools, txt::LaunchTool, idMenuLaunchTools, VK_RETURN, 0, [this] { acLaunchToolsExecute(); });
+  pmTools = CreatePopupMenu();
+  for (const TAction* action : {&acAddTools, &acEditTools, &acDeleteTools})
+    AppendMenuW(pmTools, MF_STRING, action->menuId, action->caption.c_str());
+  AppendMenuW(pmTools, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(pmTools, MF_STRING, acLaunchTools.menuId, acLaunchTools.caption.c_str());
+}
+
+TToolsPage::~TToolsPage() { DestroyMenu(pmTools); }
+
+void TToolsPage::CreateControls() {
+  using namespace ui;
+  HWND p = Handle();
+  Label(p, txt::ToolsHeading, {8, 6, 200, 14}, Font());
+  lbxTools = ListBox(p, idToolList, {8, 22, 300, 118}, Font());
+  SetWindowSubclass(lbxTools, ToolListProc, kToolListSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  acAddTools.buttons = {Button(p, idAddTools, txt::AddTool, {316, 22, 82, 23}, Font())};
+  acDeleteTools.buttons = {Button(p, idDeleteTools, txt::DeleteTool, {316, 48, 82, 23}, Font())};
+  acEditTools.buttons = {Button(p, idEditTools, txt::EditTool, {316, 74, 82, 23}, Font())};
+  acLaunchTools.buttons = {Button(p, idLaunchTool, txt::LaunchToolButton, {316, 117, 82, 23}, Font())};
+}
+
+LRESULT CALLBACK TToolsPage::ToolListProc(HWND list, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+  auto* page = reinterpret_cast<TToolsPage*>(data);
+  switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+      // The list's own handling picks the last line for a click below it; correct that afterwards.
+      const LRESULT result = DefSubclassProc(list, msg, wp, lp);
+      page->lbxToolsMouseDown(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+      return result;
+    }
+    case WM_LBUTTONDBLCLK:
+      // Before the list reports the double click, so empty space launches nothing.
+      page->lbxToolsMouseDown(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+      return DefSubclassProc(list, msg, wp, lp);
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(list, ToolListProc, kToolListSubclassId);
+      return DefSubclassProc(list, msg, wp, lp);
+    default:
+      return DefSubclassProc(list, msg, wp, lp);
+  }
+}
+
+void TToolsPage::Activated() {
+  FillToolsList();
+  if (SendMessageW(lbxTools, LB_GETCOUNT, 0, 0) > 0) SendMessageW(lbxTools, LB_SETCURSEL, 0, 0);
+  SetFocus(lbxTools);
+}
+
+void TToolsPage::UpdateActions(bool current) {
+  const bool selected = Created() && SendMessageW(lbxTools, LB_GETCURSEL, 0, 0) != LB_ERR;
+  acAddTools.enabled = current;
+  acEditTools.enabled = acDeleteTools.enabled = acLaunchTools.enabled = current && selected;
+}
+
+bool TToolsPage::OnCommand(int id, int code, HWND control) {
+  if (id != idToolList || code != LBN_DBLCLK) return false;
+  acLaunchTools.Execute();
+  return true;
+}
+
+bool TToolsPage::OnContextMenu(HWND target, LPARAM lp) {
+  if (target != lbxTools) return false;
+  const POINT at = ContextMenuPoint(lp);
+  if (lp != -1) {  // a click selects the line it hits first
+    POINT client = at;
+    ScreenToClient(lbxTools, &client);
+    lbxToolsMouseDown(client.x, client.y);
+  }
+  UpdateActions(Current());
+  FollowActions(pmTools);
+  TrackMenu(pmTools, at);
+  return true;
+}
+
+POINT TToolsPage::ContextMenuPoint(LPARAM lp) const {
+  RECT item{};
+  const LRESULT selected = SendMessageW(lbxTools, LB_GETCURSEL, 0, 0);
+  if (selected != LB_ERR) SendMessageW(lbxTools, LB_GETITEMRECT, selected, reinterpret_cast<LPARAM>(&item));
+  return MenuPointFor(lbxTools, lp, item);
+}
+
+void TToolsPage::SetTrayMenu(HMENU trayMenu, UINT exitId, std::wstring exitCaption) {
+  trayMenu_ = trayMenu;
+  exitId_ = exitId;
+  exitCaption_ = std::move(exitCaption);
+}
+
+void TToolsPage::AddDefaultTool() {
   const std::string title = ToAnsi(text::DefaultToolTitle);
   if (FindToolByTitle(AnsiToolLines(), title) >= 0) return;
   Config().Tools().Add(FromAnsi(
       FormatToolEntry(title, ToAnsi(text::DefaultToolProgram), ToAnsi(text::DefaultToolParams))));
 }
 
-void TfrmMain::RebuildTrayToolsMenu() {
-  for (int i = GetMenuItemCount(pmSysTray) - 1, fixed = FixedTrayItemCount(pmSysTray); i >= fixed; --i)
-    DeleteMenu(pmSysTray, static_cast<UINT>(i), MF_BYPOSITION);
+void TToolsPage::RebuildTrayToolsMenu() {
+  if (!trayMenu_) return;
+  for (int i = GetMenuItemCount(trayMenu_) - 1, fixed = FixedTrayItemCount(trayMenu_); i >= fixed; --i)
+    DeleteMenu(trayMenu_, static_cast<UINT>(i), MF_BYPOSITION);
   const auto& lines = Config().Tools().Lines();
   for (std::size_t i = 0; i < lines.size(); ++i)
-    AppendMenuW(pmSysTray, MF_STRING, kFirstTrayToolId + i, TitleOfLine(lines[i]).c_str());
-  if (!lines.empty()) AppendMenuW(pmSysTray, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(pmSysTray, MF_STRING, idMenuCloseCPA, acCloseCPA.caption.c_str());
+    AppendMenuW(trayMenu_, MF_STRING, kFirstTrayToolId + i, TitleOfLine(lines[i]).c_str());
+  if (!lines.empty()) AppendMenuW(trayMenu_, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(trayMenu_, MF_STRING, exitId_, exitCaption_.c_str());
 }
 
-void TfrmMain::FillToolsList() {
-  SetWindowSubclass(lbxTools, ToolListProc, kToolListSubclassId, reinterpret_cast<DWORD_PTR>(this));
+void TToolsPage::FillToolsList() {
   const LRESULT selected = SendMessageW(lbxTools, LB_GETCURSEL, 0, 0);
   SendMessageW(lbxTools, LB_RESETCONTENT, 0, 0);
   const auto& lines = Config().Tools().Lines();
@@ -147,34 +220,34 @@ void TfrmMain::FillToolsList() {
     SendMessageW(lbxTools, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
 }
 
-void TfrmMain::LaunchTool(int index) {
+void TToolsPage::LaunchTool(int index) {
   if (!IsToolPosition(index)) return;
   const TToolEntry entry = ReadToolEntry(AnsiToolLines(), static_cast<std::size_t>(index), ToolUse::Launch);
   const std::wstring program = FromAnsi(entry.program);
   const std::wstring parameters =
       IsServerLogPlaceholder(entry.params)
-          ? AsOneArgument(Installation.serverLog)
+          ? AsOneArgument(host_.Installation().serverLog)
           : FromAnsi(entry.params);
   std::uint32_t error = 0;
   bool started;
   {
-    HourglassCursor wait;
-    started = Sys().launcher.ShellOpen(program, parameters, std::wstring(), SW_SHOWNORMAL, error);
+    TCursorGuard hourglass;
+    started = host_.Sys().launcher.ShellOpen(program, parameters, std::wstring(), SW_SHOWNORMAL, error);
   }
-  if (!started) Sys().dialogs.ShowError(SystemErrorText(error));
+  if (!started) host_.Sys().dialogs.ShowError(SystemErrorText(error));
 }
 
-void TfrmMain::TrayToolClick(UINT menuId) {
+void TToolsPage::TrayToolClick(UINT menuId) {
   std::wstring caption;
-  if (!MenuItemCaption(pmSysTray, menuId, caption)) return;
+  if (!MenuItemCaption(trayMenu_, menuId, caption)) return;
   std::erase(caption, L'&');
   const int first = FindToolByTitle(AnsiToolLines(), ToAnsi(caption));
   if (first >= 0) LaunchTool(first);
 }
 
-void TfrmMain::acAddToolsExecute() {
+void TToolsPage::acAddToolsExecute() {
   {
-    TfrmTools dialog(hwnd_, Sys().dialogs);
+    TfrmTools dialog(host_.Window(), host_.Sys().dialogs);
     dialog.SetToolTitle(std::wstring());
     dialog.SetToolProgram(std::wstring());
     dialog.SetToolParams(std::wstring());
@@ -189,12 +262,12 @@ void TfrmMain::acAddToolsExecute() {
   RebuildTrayToolsMenu();
 }
 
-void TfrmMain::acEditToolsExecute() {
+void TToolsPage::acEditToolsExecute() {
   const int index = SelectedToolPosition(lbxTools);
   if (!IsToolPosition(index)) return;
   const TToolEntry entry = ReadToolEntry(AnsiToolLines(), static_cast<std::size_t>(index), ToolUse::Edit);
   {
-    TfrmTools dialog(hwnd_, Sys().dialogs);
+    TfrmTools dialog(host_.Window(), host_.Sys().dialogs);
     dialog.SetToolTitle(FromAnsi(entry.title));
     dialog.SetToolProgram(FromAnsi(entry.program));
     dialog.SetToolParams(FromAnsi(entry.params));
@@ -210,25 +283,25 @@ void TfrmMain::acEditToolsExecute() {
   RebuildTrayToolsMenu();
 }
 
-void TfrmMain::acDeleteToolsExecute() {
+void TToolsPage::acDeleteToolsExecute() {
   const LRESULT line = SendMessageW(lbxTools, LB_GETCURSEL, 0, 0);
   const int index = SelectedToolPosition(lbxTools);
   if (line == LB_ERR || !IsToolPosition(index)) return;
   std::wstring title(static_cast<std::size_t>(SendMessageW(lbxTools, LB_GETTEXTLEN, line, 0)) + 1, L'\0');
   title.resize(static_cast<std::size_t>(
       SendMessageW(lbxTools, LB_GETTEXT, line, reinterpret_cast<LPARAM>(title.data()))));
-  if (Sys().dialogs.AskConfirmation(FormatText(text::ConfirmDeleteFmt, title)) != AnswerYes) return;
+  if (host_.Sys().dialogs.AskConfirmation(FormatText(text::ConfirmDeleteFmt, title)) != AnswerYes) return;
   Config().Tools().Delete(static_cast<std::size_t>(index));
   FillToolsList();
   RebuildTrayToolsMenu();
 }
 
-void TfrmMain::acLaunchToolsExecute() {
+void TToolsPage::acLaunchToolsExecute() {
   const int index = SelectedToolPosition(lbxTools);
   if (index >= 0) LaunchTool(index);
 }
 
-void TfrmMain::lbxToolsMouseDown(int x, int y) {
+void TToolsPage::lbxToolsMouseDown(int x, int y) {
   RECT client{};
   const POINT point{x, y};
   // A menu opened from the keyboard reports no point inside the list: keep the selection.

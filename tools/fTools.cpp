@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "app/Controls.h"
+#include "shell/Controls.h"
 #include "shell/Files.h"
 #include "shell/TextConv.h"
 #include "shell/rules/TextRules.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ModalDialog.h"
+#include "shell/ModalDialog.h"
 #include "shell/uDialogs.h"
 
 namespace vantrel {

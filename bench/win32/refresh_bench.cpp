@@ -38,7 +38,7 @@ int wmain() {
     QueryPerformanceFrequency(&f);
     const double cpu0 = CpuMs(GetCurrentProcess());
     QueryPerformanceCounter(&t0);
-    for (int i = 0; i < refreshes; ++i) form.RefreshServerState();
+    for (int i = 0; i < refreshes; ++i) form.StartPage().RefreshServerState();
     QueryPerformanceCounter(&t1);
     const double cpu = CpuMs(GetCurrentProcess()) - cpu0;
     std::printf("status refresh: %.3f ms CPU, %.3f ms wall per refresh (%d refreshes)\n",

@@ -2,6 +2,7 @@
 // Small byte-text rules shared by the alias file, the tool entries and the configuration file.
 // Text is single-byte (the ANSI code page, Turkish code page 1254 at home) and is never re-encoded.
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -93,6 +94,23 @@ inline std::optional<std::int32_t> ParseInt32(std::string_view text, bool allowB
   }
   if (!negative && magnitude == kLimit) return std::nullopt;
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}
+
+// Fills each "%s" of the pattern in turn; a "%s" inside a value stays as it is, and patterns
+// with fewer "%s" than values drop the rest.
+inline std::wstring FormatTexts(const std::wstring& pattern, std::initializer_list<std::wstring> values) {
+  std::wstring result;
+  std::size_t from = 0;
+  for (const std::wstring& value : values) {
+    const std::size_t at = pattern.find(L"%s", from);
+    if (at == std::wstring::npos) break;
+    result.append(pattern, from, at - from).append(value);
+    from = at + 2;
+  }
+  return result.append(pattern, from, std::wstring::npos);
+}
+inline std::wstring FormatText(const std::wstring& pattern, const std::wstring& value) {
+  return FormatTexts(pattern, {value});
 }
 
 }  // namespace vantrel

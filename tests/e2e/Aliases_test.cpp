@@ -14,7 +14,7 @@
 
 #include "aliases/AliasTexts.h"
 #include "aliases/fAlias.h"
-#include "app/ControlIds.h"
+#include "shell/ControlIds.h"
 #include "tests/e2e/Harness.h"
 
 using namespace e2e;

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <optional>
 
-#include "app/ControlIds.h"
+#include "shell/ControlIds.h"
 #include "tests/e2e/Harness.h"
 #include "tests/win32/socketpage/ClientLibraryDouble.h"
 #include "tests/win32/socketpage/LineClient.h"

@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "app/ControlIds.h"
+#include "shell/ControlIds.h"
 #include "tests/e2e/SimFirebirdTest.h"
 #include "tests/sim/SimTesting.h"
 

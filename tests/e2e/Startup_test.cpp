@@ -1,7 +1,7 @@
 // Start-up, single instance and installation discovery, seen from outside the program.
 #include <gtest/gtest.h>
 
-#include "app/ControlIds.h"
+#include "shell/ControlIds.h"
 #include "tests/e2e/Harness.h"
 #include "tests/win32/socketpage/LineClient.h"
 

@@ -3,7 +3,7 @@
 // Firebird layouts.
 #include <gtest/gtest.h>
 
-#include "app/ControlIds.h"
+#include "shell/ControlIds.h"
 #include "tests/e2e/SimFirebirdTest.h"
 #include "tests/sim/SimTesting.h"
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ControlIds.h"
-#include "app/fMain.h"
+#include "shell/ControlIds.h"
+#include "tools/ToolsPage.h"
 #include "tests/e2e/Harness.h"
 
 using namespace e2e;
@@ -175,6 +175,6 @@ TEST_P(Tools, DefaultToolOpensTheServerLogInNotepadFromPageAndTrayMenu) {
   PostMessageW(main, WM_COMMAND, MAKEWPARAM(vantrel::idLaunchTool, BN_CLICKED), reinterpret_cast<LPARAM>(launch));
   ExpectNotepadOpensTheLog(app.Pid());
 
-  PostMessageW(main, WM_COMMAND, MAKEWPARAM(vantrel::TfrmMain::kFirstTrayToolId, 0), 0);
+  PostMessageW(main, WM_COMMAND, MAKEWPARAM(vantrel::TToolsPage::kFirstTrayToolId, 0), 0);
   ExpectNotepadOpensTheLog(app.Pid());
 }

@@ -290,3 +290,22 @@ TEST(AliasEntry, CommentCutThenTrimmedNameAndPathBothNeeded) {
   for (const char* line : {"# DEFAULT_PATH=C:\\data\\", "a=", "=b", " = ", "a#=b", "no equals", ""})
     EXPECT_FALSE(AliasEntryOf(line)) << line;
 }
+
+// The window shows the settings and counts their changes as pending, as a user's edit would; the
+// default folder is shown, not edited, so its change is never pending. A value set again unchanged
+// is no change.
+TEST_F(AliasLoad, SettingsReportEachRealChangeAndWhetherItIsPending) {
+  std::vector<bool> reports;
+  settings_.changed = [&](bool pending) { reports.push_back(pending); };
+  WriteBytes(file_, Complete("", "# ZeeBeeDee=True"));
+  list_.Load(file_);
+  EXPECT_FALSE(reports.empty());
+  reports.clear();
+  settings_.SetSocketPort(settings_.SocketPort());
+  settings_.SetZeeBeeDee(settings_.ZeeBeeDee());
+  EXPECT_TRUE(reports.empty());
+  settings_.SetSocketPort(3061);
+  settings_.SetDefaultPath(exeFolder_);
+  settings_.SetZeeBeeDee(false);
+  EXPECT_EQ(reports, (std::vector<bool>{true, false, true}));
+}

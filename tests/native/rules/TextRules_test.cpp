@@ -48,3 +48,10 @@ TEST(PathDelimiter, AddedOnlyWhenMissing) {
   EXPECT_EQ(IncludeTrailingPathDelimiter(folder), folder);
   EXPECT_EQ(IncludeTrailingPathDelimiter(""), std::string(1, kPathDelimiter));
 }
+
+TEST(MessagePatterns, EachPlaceholderTakesOneValueInTurnAndValuesAreNeverScannedAgain) {
+  EXPECT_EQ(FormatTexts(L"%s klasörü: %s", {L"C:\\fb", L"5.0"}), L"C:\\fb klasörü: 5.0");
+  EXPECT_EQ(FormatText(L"Sil: %s?", L"%s"), L"Sil: %s?");
+  EXPECT_EQ(FormatTexts(L"yok", {L"a"}), L"yok");
+  EXPECT_EQ(FormatTexts(L"%s ve %s", {L"a"}), L"a ve %s");
+}

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "aliases/AliasList.h"
-#include "app/Controls.h"
+#include "shell/Controls.h"
 #include "shell/TextConv.h"
 #include "tests/win32/aliaspage/DialogDriver.h"
 #include "tests/win32/app/Fakes.h"

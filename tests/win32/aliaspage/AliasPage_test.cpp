@@ -11,10 +11,11 @@
 #include <tuple>
 
 #include "aliases/AliasTexts.h"
-#include "app/ControlIds.h"
+#include "shell/ControlIds.h"
 #include "shell/TextConv.h"
 #include "tests/win32/aliaspage/DialogDriver.h"
 #include "tests/win32/app/MainWindowFixture.h"
+#include "tests/win32/app/PageControls.h"
 
 using namespace vantrel;
 using namespace vantrel::testing_support;
@@ -77,7 +78,7 @@ class AliasPage : public MainWindow {
 
   std::vector<Item> Items() {
     std::vector<Item> items;
-    HWND list = form->lvAlias;
+    HWND list = Ctl(*form, idAliasList);
     for (int i = 0; i < ListView_GetItemCount(list); ++i) {
       wchar_t name[512] = {}, path[512] = {};
       ListView_GetItemText(list, i, 0, name, 512);
@@ -95,19 +96,19 @@ class AliasPage : public MainWindow {
     const auto items = Items();
     for (int i = 0; i < static_cast<int>(items.size()); ++i) {
       if (items[static_cast<std::size_t>(i)].line == line)
-        ListView_SetItemState(form->lvAlias, i, LVIS_SELECTED | LVIS_FOCUSED,
+        ListView_SetItemState(Ctl(*form, idAliasList), i, LVIS_SELECTED | LVIS_FOCUSED,
                               LVIS_SELECTED | LVIS_FOCUSED);
     }
     form->ActionListUpdate();
   }
 
   std::vector<std::string> AliasLines() {
-    auto lines = form->Aliases.Lines();
+    auto lines = form->AliasFile().List().Lines();
     lines.erase(lines.begin(), lines.begin() + kFirstAliasLine);
     return lines;
   }
 
-  bool SettingsChanged() { return ui::IsEnabled(form->btnApply); }
+  bool SettingsChanged() { return ui::IsEnabled(Ctl(*form, idApply)); }
 
   std::wstring aliasFile;
 };
@@ -150,7 +151,7 @@ TEST_F(AliasPage, ListsOnlyAliasEntriesTrimmedWithTheirLineIndexes) {
   };
   EXPECT_EQ(Items(), expected);
   // Coming to the front selects the top item.
-  EXPECT_EQ(ListView_GetNextItem(form->lvAlias, -1, LVNI_SELECTED), 0);
+  EXPECT_EQ(ListView_GetNextItem(Ctl(*form, idAliasList), -1, LVNI_SELECTED), 0);
 }
 
 TEST_F(AliasPage, AddAppendsTheLineWithoutBlanksAndMarksTheSettingsChanged) {
@@ -158,7 +159,7 @@ TEST_F(AliasPage, AddAppendsTheLineWithoutBlanksAndMarksTheSettingsChanged) {
   EditorAnswer answer{L"  yeni  ", L" " + Data(L"a.fdb") + L" "};
   {
     DialogDriver driver(answer.Steps());
-    form->acAddAliasExecute();
+    form->AliasPage().acAddAliasExecute();
     EXPECT_TRUE(driver.AllStepsRan());
     EXPECT_FALSE(driver.HadToClose());
   }
@@ -173,30 +174,30 @@ TEST_F(AliasPage, AddAppendsTheLineWithoutBlanksAndMarksTheSettingsChanged) {
   // A second alias of an existing name only warns; both are kept and listed.
   EditorAnswer again{L"MAIN", Data(L"b.fdb")};
   DialogDriver driver(again.Steps());
-  form->acAddAliasExecute();
-  EXPECT_EQ(form->Aliases.LineAt(form->Aliases.LineCount() - 1), "MAIN=" + AnsiData(L"b.fdb"));
+  form->AliasPage().acAddAliasExecute();
+  EXPECT_EQ(form->AliasFile().List().LineAt(form->AliasFile().List().LineCount() - 1), "MAIN=" + AnsiData(L"b.fdb"));
   EXPECT_EQ(Items().size(), 3u);
 }
 
 TEST_F(AliasPage, CancelledAddOrEditChangesNothing) {
   CreateWith("main=C:\\db\\main.fdb\r\n");
-  const auto before = form->Aliases.Lines();
+  const auto before = form->AliasFile().List().Lines();
   auto cancel = [](HWND d) {
     Type(d, TfrmAlias::idAliasName, L"other");
     PostMessageW(d, WM_CLOSE, 0, 0);
   };
   {
     DialogDriver driver({cancel});
-    form->acAddAliasExecute();
+    form->AliasPage().acAddAliasExecute();
     EXPECT_TRUE(driver.AllStepsRan());
   }
   SelectLine(kFirstAliasLine);
   {
     DialogDriver driver({cancel});
-    form->acEditAliasExecute();
+    form->AliasPage().acEditAliasExecute();
     EXPECT_TRUE(driver.AllStepsRan());
   }
-  EXPECT_EQ(form->Aliases.Lines(), before);
+  EXPECT_EQ(form->AliasFile().List().Lines(), before);
   EXPECT_FALSE(SettingsChanged());
 }
 
@@ -209,7 +210,7 @@ TEST_F(AliasPage, EditRewritesInPlaceUnlessTheNameChangesInAnyCharacter) {
   EditorAnswer path{L"main", Data(L"a.fdb")};
   {
     DialogDriver driver(path.Steps());
-    form->acEditAliasExecute();
+    form->AliasPage().acEditAliasExecute();
   }
   EXPECT_EQ(path.openedName, L"main");
   EXPECT_EQ(path.openedPath, L"C:\\db\\main.fdb");
@@ -223,7 +224,7 @@ TEST_F(AliasPage, EditRewritesInPlaceUnlessTheNameChangesInAnyCharacter) {
   EditorAnswer spaced{L"spaced", Data(L"b.fdb")};
   {
     DialogDriver driver(spaced.Steps());
-    form->acEditAliasExecute();
+    form->AliasPage().acEditAliasExecute();
   }
   EXPECT_EQ(spaced.openedName, L"spaced ");
   EXPECT_EQ(spaced.openedPath, L" C:\\db\\spaced.fdb # note");
@@ -236,7 +237,7 @@ TEST_F(AliasPage, EditRewritesInPlaceUnlessTheNameChangesInAnyCharacter) {
   EditorAnswer upper{L"Main", Data(L"a.fdb")};
   {
     DialogDriver driver(upper.Steps());
-    form->acEditAliasExecute();
+    form->AliasPage().acEditAliasExecute();
   }
   EXPECT_EQ(AliasLines(), (std::vector<std::string>{"last=C:\\db\\last.fdb",
                                                     "spaced=" + AnsiData(L"b.fdb"),
@@ -250,7 +251,7 @@ TEST_F(AliasPage, EditingTheSecondOfTwoSameNamedAliasesLeavesTheFirstAlone) {
   EditorAnswer answer{L"DB", Data(L"b.fdb")};
   {
     DialogDriver driver(answer.Steps());
-    form->acEditAliasExecute();
+    form->AliasPage().acEditAliasExecute();
   }
   EXPECT_EQ(answer.openedPath, L"C:\\db\\second.fdb");  // its own path, not the first's
   const auto lines = AliasLines();
@@ -263,11 +264,11 @@ TEST_F(AliasPage, DeleteAsksWithTheAliasNameAndRemovesExactlyItsLine) {
   CreateWith("# keep me\r\n one = C:\\db\\one.fdb\r\n\r\ntwo=C:\\db\\two.fdb\r\n");
   SelectLine(kFirstAliasLine + 1);
   dialogs.answers = {AnswerNo, AnswerYes};
-  form->acDeleteAliasExecute();
+  form->AliasPage().acDeleteAliasExecute();
   EXPECT_EQ(AliasLines().size(), 4u);
   EXPECT_FALSE(SettingsChanged());
 
-  form->acDeleteAliasExecute();
+  form->AliasPage().acDeleteAliasExecute();
   ASSERT_EQ(dialogs.questions.size(), 2u);
   EXPECT_EQ(dialogs.questions[1], L"Bu takma adı silmek istediğinizden emin misiniz: one ?");
   EXPECT_EQ(AliasLines(), (std::vector<std::string>{"# keep me", "", "two=C:\\db\\two.fdb"}));
@@ -275,26 +276,26 @@ TEST_F(AliasPage, DeleteAsksWithTheAliasNameAndRemovesExactlyItsLine) {
   EXPECT_TRUE(SettingsChanged());
 
   // Nothing selected after the refresh: nothing to delete.
-  form->acDeleteAliasExecute();
+  form->AliasPage().acDeleteAliasExecute();
   EXPECT_EQ(dialogs.questions.size(), 2u);
 }
 
 TEST_F(AliasPage, ReadOnlyFileIsListedButCannotBeChanged) {
   CreateWith("main=C:\\db\\main.fdb\r\n", true);
-  ASSERT_TRUE(form->Aliases.ReadOnly());
+  ASSERT_TRUE(form->AliasFile().List().ReadOnly());
   EXPECT_EQ(Items().size(), 1u);
   SelectLine(kFirstAliasLine);
-  EXPECT_FALSE(form->acAddAlias.enabled);
-  EXPECT_FALSE(form->acEditAlias.enabled);
-  EXPECT_FALSE(form->acDeleteAlias.enabled);
-  for (HWND button : {form->btnAddAlias, form->btnEditAlias, form->btnDeleteAlias})
+  EXPECT_FALSE(form->AliasPage().acAddAlias.enabled);
+  EXPECT_FALSE(form->AliasPage().acEditAlias.enabled);
+  EXPECT_FALSE(form->AliasPage().acDeleteAlias.enabled);
+  for (HWND button : {Ctl(*form, idAddAlias), Ctl(*form, idEditAlias), Ctl(*form, idDeleteAlias)})
     EXPECT_FALSE(ui::IsEnabled(button));
   for (UINT id : {idMenuAddAlias, idMenuEditAlias, idMenuDeleteAlias})
-    EXPECT_TRUE(GetMenuState(form->pmAlias, id, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(form->AliasPage().ContextMenu(), id, MF_BYCOMMAND) & MF_GRAYED);
 
   DialogDriver driver({[](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); }});
-  form->lvAliasDblClick();
-  const MSG insert = KeyDown(form->lvAlias, VK_INSERT);
+  form->AliasPage().lvAliasDblClick();
+  const MSG insert = KeyDown(Ctl(*form, idAliasList), VK_INSERT);
   EXPECT_FALSE(form->HandleShortcut(insert));
   EXPECT_EQ(driver.StepsRun(), 0);  // no dialog opened
   EXPECT_EQ(AliasLines().size(), 1u);
@@ -305,11 +306,11 @@ TEST_F(AliasPage, KeysAndDoubleClickActOnlyWhileThePageIsInFront) {
   form->SetActivePage(TfrmMain::tabStartup);
   form->pagMainChange();
   form->ActionListUpdate();
-  const MSG insert = KeyDown(form->lvAlias, VK_INSERT);
+  const MSG insert = KeyDown(Ctl(*form, idAliasList), VK_INSERT);
   {
     DialogDriver driver({[](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); }});
     EXPECT_FALSE(form->HandleShortcut(insert));
-    form->lvAliasDblClick();
+    form->AliasPage().lvAliasDblClick();
     EXPECT_EQ(driver.StepsRun(), 0);
   }
 
@@ -324,7 +325,7 @@ TEST_F(AliasPage, KeysAndDoubleClickActOnlyWhileThePageIsInFront) {
   EditorAnswer answer{L"main", Data(L"b.fdb")};
   {
     DialogDriver driver(answer.Steps());
-    form->lvAliasDblClick();
+    form->AliasPage().lvAliasDblClick();
   }
   EXPECT_EQ(answer.openedName, L"main");
   EXPECT_EQ(AliasLines(), std::vector<std::string>{"main=" + AnsiData(L"b.fdb")});
@@ -333,16 +334,16 @@ TEST_F(AliasPage, KeysAndDoubleClickActOnlyWhileThePageIsInFront) {
 TEST_F(AliasPage, PathColumnTakesTheRestOfTheWidthButNeverLessThanNothing) {
   CreateWith("main=C:\\db\\main.fdb\r\n");
   RECT client;
-  GetClientRect(form->lvAlias, &client);
-  ListView_SetColumnWidth(form->lvAlias, 0, 120);
-  form->lvAliasResize();
-  EXPECT_EQ(ListView_GetColumnWidth(form->lvAlias, 1), client.right - 120);
+  GetClientRect(Ctl(*form, idAliasList), &client);
+  ListView_SetColumnWidth(Ctl(*form, idAliasList), 0, 120);
+  form->AliasPage().lvAliasResize();
+  EXPECT_EQ(ListView_GetColumnWidth(Ctl(*form, idAliasList), 1), client.right - 120);
 
   // One or two pixels short would read as "fit the contents" to the list view.
   for (int over : {1, 2, 50}) {
-    ListView_SetColumnWidth(form->lvAlias, 0, client.right + over);
-    form->lvAliasResize();
-    EXPECT_EQ(ListView_GetColumnWidth(form->lvAlias, 1), 0) << over;
+    ListView_SetColumnWidth(Ctl(*form, idAliasList), 0, client.right + over);
+    form->AliasPage().lvAliasResize();
+    EXPECT_EQ(ListView_GetColumnWidth(Ctl(*form, idAliasList), 1), 0) << over;
   }
 }
 

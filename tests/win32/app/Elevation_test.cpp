@@ -1,10 +1,11 @@
 // An administrator under User Account Control (a limited token, no right to control services) is
 // offered a restart with full rights, on the start page and in the tray menu.
-#include "app/ControlIds.h"
+#include "shell/ControlIds.h"
 #include "app/uSingleInst.h"
 #include "shell/Files.h"
 #include "shell/OsError.h"
 #include "tests/win32/app/MainWindowFixture.h"
+#include "tests/win32/app/PageControls.h"
 
 using namespace vantrel;
 using namespace vantrel::testing_support;
@@ -13,8 +14,8 @@ namespace {
 
 class Elevation : public MainWindow {
  protected:
-  bool ButtonShown() const { return (GetWindowLongW(form->btnRestartElevated, GWL_STYLE) & WS_VISIBLE) != 0; }
-  bool TrayHas(UINT id) const { return GetMenuState(form->pmSysTray, id, MF_BYCOMMAND) != static_cast<UINT>(-1); }
+  bool ButtonShown() const { return (GetWindowLongW(Ctl(*form, idRestartElevated), GWL_STYLE) & WS_VISIBLE) != 0; }
+  bool TrayHas(UINT id) const { return GetMenuState(form->TrayMenu(), id, MF_BYCOMMAND) != static_cast<UINT>(-1); }
   void CreateAsLimitedAdministrator() {
     services.canControl = false;
     probes.elevatable = true;
@@ -43,8 +44,8 @@ TEST_F(Elevation, OfferedOnlyToALimitedAdministratorTokenThatCannotControlServic
 
 TEST_F(Elevation, AnAcceptedRestartHandsOverAndEndsThisInstanceForReal) {
   CreateAsLimitedAdministrator();
-  EXPECT_EQ(ui::GetText(form->btnRestartElevated), L"Yönetici olarak yeniden başlat");
-  SendMessageW(form->btnRestartElevated, BM_CLICK, 0, 0);
+  EXPECT_EQ(ui::GetText(Ctl(*form, idRestartElevated)), L"Yönetici olarak yeniden başlat");
+  SendMessageW(Ctl(*form, idRestartElevated), BM_CLICK, 0, 0);
   ASSERT_EQ(launcher.elevated.size(), 1u);
   // Not shown in this test, so the new instance starts hidden in the tray as this one is.
   EXPECT_EQ(launcher.elevated[0], ProgramFilePath() + L" -tray " + HandOverParameter(GetCurrentProcessId()));
@@ -56,13 +57,13 @@ TEST_F(Elevation, AnAcceptedRestartHandsOverAndEndsThisInstanceForReal) {
 TEST_F(Elevation, ARefusedPromptChangesNothingAndAFailedStartIsShownOnce) {
   CreateAsLimitedAdministrator();
   launcher.elevationError = ERROR_CANCELLED;
-  form->acRestartElevatedExecute();
+  form->StartPage().acRestartElevatedExecute();
   EXPECT_TRUE(dialogs.errors.empty());
   EXPECT_FALSE(form->QuitRequested);
   EXPECT_TRUE(IsWindow(form->Handle()));
 
   launcher.elevationError = ERROR_FILE_NOT_FOUND;
-  form->acRestartElevatedExecute();
+  form->StartPage().acRestartElevatedExecute();
   EXPECT_EQ(dialogs.errors, std::vector<std::wstring>{SystemErrorText(ERROR_FILE_NOT_FOUND)});
   EXPECT_TRUE(IsWindow(form->Handle()));
   EXPECT_EQ(launcher.elevated.size(), 2u);

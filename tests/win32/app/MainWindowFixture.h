@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/Application.h"
-#include "app/Controls.h"
+#include "shell/Controls.h"
 #include "app/fMain.h"
 #include "tests/win32/app/Fakes.h"
 

@@ -1,6 +1,7 @@
 // The main window in-process, with scripted services, probes and boxes.
 #include "tests/win32/app/MainWindowFixture.h"
-#include "app/ControlIds.h"
+#include "tests/win32/app/PageControls.h"
+#include "shell/ControlIds.h"
 #include "shell/Application.h"
 #include "shell/uConfig.h"
 
@@ -16,7 +17,7 @@ TEST_F(MainWindow, StartUpFindsTheInstallationAndSwitchesTheTimerOn) {
   EXPECT_EQ(form->GuardianServiceName, L"FirebirdGuardianDefaultInstance");
   EXPECT_TRUE(form->ServerFound);
   EXPECT_TRUE(form->GuardianAvailable);
-  EXPECT_EQ(Text(form->lblDependentServices), L"Bilgi: 0 bağımlı servis var");
+  EXPECT_EQ(Text(Ctl(*form, idDependentServices)), L"Bilgi: 0 bağımlı servis var");
   EXPECT_TRUE(form->TimerEnabled());
   EXPECT_EQ(form->ActivePage(), TfrmMain::tabStartup);
   EXPECT_FALSE(form->PageTabVisible(TfrmMain::tabAbout));
@@ -29,53 +30,53 @@ TEST_F(MainWindow, GuardianNeedsItsServiceOnNtButOnlyItsFileElsewhere) {
   services.setups.erase(L"FirebirdGuardianDefaultInstance");
   form->DiscoverInstallation();
   EXPECT_FALSE(form->GuardianAvailable);
-  EXPECT_EQ(Text(form->lblGuardianState), L"kurulmamış");
-  EXPECT_FALSE(ui::IsEnabled(form->cbxGuardian));
+  EXPECT_EQ(Text(Ctl(*form, idGuardianState)), L"kurulmamış");
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idGuardian)));
   probes.nt = false;
   form->DiscoverInstallation();
   EXPECT_TRUE(form->GuardianAvailable);
-  EXPECT_FALSE(ui::IsEnabled(form->cbxService));
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idService)));
 }
 
 TEST_F(MainWindow, UserWithoutServiceRightsCannotStartOrConfigure) {
   services.canControl = false;
   Create();
-  for (HWND h : {form->cbxAutostart, form->cbxService, form->cbxGuardian, form->btnStartStop})
+  for (HWND h : {Ctl(*form, idAutostart), Ctl(*form, idService), Ctl(*form, idGuardian), Ctl(*form, idStartStop)})
     EXPECT_FALSE(ui::IsEnabled(h));
-  EXPECT_FALSE(form->acStartServer.enabled);
-  EXPECT_FALSE(form->acStopServer.enabled);
+  EXPECT_FALSE(form->StartPage().acStartServer.enabled);
+  EXPECT_FALSE(form->StartPage().acStopServer.enabled);
 }
 
 TEST_F(MainWindow, StatusFollowsWindowsAndServices) {
   Create();
   // Server as an application, no guardian running.
   probes.windows = {L"FB_Server"};
-  form->RefreshServerState();
-  EXPECT_EQ(Text(form->lblServerState), L"Uygulama olarak çalışıyor");
-  EXPECT_EQ(Text(form->lblGuardianState), L"Durduruldu");
-  EXPECT_EQ(Text(form->btnStartStop), L"Durdur");
-  EXPECT_EQ(form->TrayIconImage(), form->RunningIcon);
+  form->StartPage().RefreshServerState();
+  EXPECT_EQ(Text(Ctl(*form, idServerState)), L"Uygulama olarak çalışıyor");
+  EXPECT_EQ(Text(Ctl(*form, idGuardianState)), L"Durduruldu");
+  EXPECT_EQ(Text(Ctl(*form, idStartStop)), L"Durdur");
+  EXPECT_EQ(form->TrayIconImage(), form->StateIcon(true));
   EXPECT_EQ(form->TrayToolTip(), L"Vantrel\r\nUygulama olarak çalışıyor");
-  EXPECT_TRUE(form->acStopServer.enabled);
-  EXPECT_FALSE(form->acStartServer.enabled);
+  EXPECT_TRUE(form->StartPage().acStopServer.enabled);
+  EXPECT_FALSE(form->StartPage().acStartServer.enabled);
 
   // Service running without a window: shown as a service, yet not counted as running.
   probes.windows.clear();
   services.states[L"FirebirdServerDefaultInstance"] = ServiceRunning;
-  form->RefreshServerState();
-  EXPECT_EQ(Text(form->lblServerState), L"Servis olarak çalışıyor");
-  EXPECT_EQ(Text(form->btnStartStop), L"Başlat");
-  EXPECT_EQ(form->TrayIconImage(), form->StoppedIcon);
+  form->StartPage().RefreshServerState();
+  EXPECT_EQ(Text(Ctl(*form, idServerState)), L"Servis olarak çalışıyor");
+  EXPECT_EQ(Text(Ctl(*form, idStartStop)), L"Başlat");
+  EXPECT_EQ(form->TrayIconImage(), form->StateIcon(false));
 
   // Guardian service disabled: "Etkisiz"; guardian window alone makes the indicator run.
   services.states.clear();
   services.setups[L"FirebirdGuardianDefaultInstance"].Enabled = false;
-  form->RefreshServerState();
-  EXPECT_EQ(Text(form->lblGuardianState), L"Etkisiz");
+  form->StartPage().RefreshServerState();
+  EXPECT_EQ(Text(Ctl(*form, idGuardianState)), L"Etkisiz");
   probes.windows = {L"FB_Guard"};
-  form->RefreshServerState();
-  EXPECT_EQ(Text(form->lblGuardianState), L"Uygulama olarak çalışıyor");
-  EXPECT_EQ(Text(form->btnStartStop), L"Durdur");
+  form->StartPage().RefreshServerState();
+  EXPECT_EQ(Text(Ctl(*form, idGuardianState)), L"Uygulama olarak çalışıyor");
+  EXPECT_EQ(Text(Ctl(*form, idStartStop)), L"Durdur");
 }
 
 TEST_F(MainWindow, FailedRefreshStopsTheTimerForGoodAndReportsOnce) {
@@ -90,23 +91,23 @@ TEST_F(MainWindow, FailedRefreshStopsTheTimerForGoodAndReportsOnce) {
 TEST_F(MainWindow, PendingChangesAreSharedByThePages) {
   Create();
   form->FormShow();
-  EXPECT_FALSE(ui::IsEnabled(form->btnApply));
-  EXPECT_EQ(Text(form->btnCancel), L"&Kapat");
-  form->SetCheckBox(form->cbxAutostart, !ui::IsChecked(form->cbxAutostart));
-  EXPECT_TRUE(ui::IsEnabled(form->btnApply));
-  EXPECT_EQ(Text(form->btnCancel), L"&Vazgeç");
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idApply)));
+  EXPECT_EQ(Text(Ctl(*form, idCancel)), L"&Kapat");
+  Tick(Ctl(*form, idAutostart), !ui::IsChecked(Ctl(*form, idAutostart)));
+  EXPECT_TRUE(ui::IsEnabled(Ctl(*form, idApply)));
+  EXPECT_EQ(Text(Ctl(*form, idCancel)), L"&Vazgeç");
   form->FormShow();
-  EXPECT_FALSE(ui::IsEnabled(form->btnApply));
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idApply)));
 }
 
 TEST_F(MainWindow, CloseHidesWhileTheTrayIconIsOnAndEndsOtherwise) {
   Create();
-  form->SetCheckBox(form->cbxShowTrayIcon, true);
+  Tick(Ctl(*form, idShowTrayIcon), true);
   ShowWindow(form->Handle(), SW_SHOW);
   form->Close();
   EXPECT_TRUE(IsWindow(form->Handle()));
   EXPECT_FALSE(IsWindowVisible(form->Handle()));
-  EXPECT_TRUE(form->TrayIcon->Active());
+  EXPECT_TRUE(form->TrayIcon()->Active());
   form->acCloseCPAExecute();
   EXPECT_FALSE(IsWindow(form->Handle()));
   MSG msg;
@@ -116,14 +117,14 @@ TEST_F(MainWindow, CloseHidesWhileTheTrayIconIsOnAndEndsOtherwise) {
 TEST_F(MainWindow, ActionsOfAPageAreEnabledOnlyOnThatPage) {
   Create();
   form->ActionListUpdate();
-  EXPECT_FALSE(form->acAddAlias.enabled);
-  EXPECT_FALSE(form->acAddTools.enabled);
+  EXPECT_FALSE(form->AliasPage().acAddAlias.enabled);
+  EXPECT_FALSE(form->ToolsPage().acAddTools.enabled);
   form->SetActivePage(TfrmMain::tabTools);
   form->ActionListUpdate();
-  EXPECT_TRUE(form->acAddTools.enabled);
-  EXPECT_FALSE(form->acLaunchTools.enabled);  // nothing selected
-  EXPECT_TRUE(ui::IsEnabled(form->btnAddTools));
-  EXPECT_FALSE(form->acAddAlias.enabled);
+  EXPECT_TRUE(form->ToolsPage().acAddTools.enabled);
+  EXPECT_FALSE(form->ToolsPage().acLaunchTools.enabled);  // nothing selected
+  EXPECT_TRUE(ui::IsEnabled(Ctl(*form, idAddTools)));
+  EXPECT_FALSE(form->AliasPage().acAddAlias.enabled);
 }
 
 TEST_F(MainWindow, StoredPositionIsAppliedOnlyWhenPlausibleAndARealCloseStoresIt) {
@@ -152,15 +153,15 @@ TEST_F(MainWindow, AboutLinkOpensItsCaptionThroughTheShellUnderTheStartCursor) {
   HCURSOR during = nullptr;
   launcher.onOpen = [&] { during = ApplicationCursor(); };
   auto click = [&] {
-    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(idFirebirdLink, STN_CLICKED),
-                 reinterpret_cast<LPARAM>(form->lblFirebirdLink));
+    HWND link = Ctl(*form, idFirebirdLink);
+    SendMessageW(GetParent(link), WM_COMMAND, MAKEWPARAM(idFirebirdLink, STN_CLICKED), reinterpret_cast<LPARAM>(link));
   };
   click();
   EXPECT_EQ(launcher.opened, std::vector<std::wstring>{L"https://firebirdsql.org/  @"});
   EXPECT_EQ(during, LoadCursorW(nullptr, IDC_APPSTARTING));
   EXPECT_EQ(ApplicationCursor(), nullptr);
 
-  SetWindowTextW(form->lblFirebirdLink, L"");
+  SetWindowTextW(Ctl(*form, idFirebirdLink), L"");
   click();
   EXPECT_EQ(launcher.opened.size(), 1u);  // an empty link opens nothing
 }

@@ -1,5 +1,6 @@
 // Starting and stopping the server through scripted services, windows and launches.
 #include "tests/win32/app/MainWindowFixture.h"
+#include "tests/win32/app/PageControls.h"
 #include "shell/TextConv.h"
 
 using namespace vantrel;
@@ -14,11 +15,11 @@ constexpr wchar_t kGuardian[] = L"FirebirdGuardianDefaultInstance";
 
 TEST_F(MainWindow, ApplicationModeLaunchesWithDashAAndWaitsForTheServerWindow) {
   Create();
-  form->SetCheckBox(form->cbxService, false);
-  form->SetCheckBox(form->cbxGuardian, true);
+  Tick(Ctl(*form, idService), false);
+  Tick(Ctl(*form, idGuardian), true);
   launcher.onOpen = [&] { probes.windows.insert(L"FB_Server"); };
   const std::uint32_t before = probes.tick;
-  form->StartServer();
+  form->StartPage().StartServer();
   ASSERT_EQ(launcher.opened.size(), 1u);
   EXPECT_EQ(launcher.opened[0], form->GuardianExePath + L" -a @" + form->RootDir);
   EXPECT_EQ(probes.tick - before, 100u);  // found after the first sleep
@@ -26,7 +27,7 @@ TEST_F(MainWindow, ApplicationModeLaunchesWithDashAAndWaitsForTheServerWindow) {
   // Stopping closes the guardian first, then the server.
   probes.windows.insert(L"FB_Guard");
   probes.nt = false;
-  form->StopServer();
+  form->StartPage().StopServer();
   EXPECT_EQ(probes.closed, (std::vector<std::wstring>{L"FB_Guard", L"FB_Server"}));
 }
 
@@ -35,13 +36,13 @@ TEST_F(MainWindow, AServerThatStaysAfterTheStopIsReportedOnce) {
   Create();
   probes.windows.insert(L"FB_Server");
   probes.staying.insert(L"FB_Server");
-  form->btnStartStopClick();
+  form->StartPage().btnStartStopClick();
   EXPECT_EQ(probes.closed, std::vector<std::wstring>{L"FB_Server"});
   ASSERT_EQ(dialogs.errors.size(), 1u);
   EXPECT_EQ(dialogs.errors[0].rfind(L"Firebird sunucusu durmadı.", 0), 0u) << ToUtf8(dialogs.errors[0]);
 
   probes.staying.clear();
-  form->btnStartStopClick();
+  form->StartPage().btnStartStopClick();
   EXPECT_EQ(dialogs.errors.size(), 1u);
   EXPECT_FALSE(probes.windows.count(L"FB_Server"));
 }
@@ -50,16 +51,16 @@ TEST_F(MainWindow, WithoutAnAliasFileTheCommandServerTakesTheProtocolsPorts) {
   DeleteFileW((MakeRoot(true) + L"\\aliases.conf").c_str());
   Create();
   EXPECT_FALSE(form->PageTabVisible(TfrmMain::tabAlias));
-  EXPECT_EQ(Text(form->Socket_Portu), L"3049");
-  EXPECT_EQ(Text(form->ZiBiDi_Portu), L"3051");
+  EXPECT_EQ(Text(Ctl(*form, idSocketPort)), L"3049");
+  EXPECT_EQ(Text(Ctl(*form, idZibidiPort)), L"3051");
 }
 
 TEST_F(MainWindow, FailedLaunchShowsTheSystemTextOnceAndDoesNotWait) {
   Create();
-  form->SetCheckBox(form->cbxService, false);
+  Tick(Ctl(*form, idService), false);
   launcher.failWith = ERROR_FILE_NOT_FOUND;
   const std::uint32_t before = probes.tick;
-  form->StartServer();
+  form->StartPage().StartServer();
   ASSERT_EQ(dialogs.errors.size(), 1u);
   EXPECT_EQ(dialogs.errors[0], SystemErrorText(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(probes.tick, before);
@@ -67,9 +68,9 @@ TEST_F(MainWindow, FailedLaunchShowsTheSystemTextOnceAndDoesNotWait) {
 
 TEST_F(MainWindow, WindowThatNeverAppearsEndsTheWaitAfterTenSecondsAcrossTheTickWrap) {
   Create();
-  form->SetCheckBox(form->cbxService, false);
+  Tick(Ctl(*form, idService), false);
   const std::uint32_t before = probes.tick;  // the counter wraps during the wait
-  form->StartServer();
+  form->StartPage().StartServer();
   const std::uint32_t waited = probes.tick - before;
   EXPECT_GT(waited, 10000u);
   EXPECT_LE(waited, 10100u);
@@ -77,10 +78,10 @@ TEST_F(MainWindow, WindowThatNeverAppearsEndsTheWaitAfterTenSecondsAcrossTheTick
 
 TEST_F(MainWindow, ServiceModeStartsTheGuardianServiceThenAsksForDependents) {
   Create();
-  form->SetCheckBox(form->cbxService, true);
-  form->SetCheckBox(form->cbxGuardian, true);
+  Tick(Ctl(*form, idService), true);
+  Tick(Ctl(*form, idGuardian), true);
   services.inactiveDependents[kServer] = {{L"App1", L"Muhasebe"}, {L"App2", L"Stok"}};
-  form->StartServer();
+  form->StartPage().StartServer();
   ASSERT_EQ(dialogs.questions.size(), 1u);
   EXPECT_EQ(dialogs.questions[0], L"Aşağıdaki bağımlı servisleri şimdi başlat?\r\nMuhasebe, Stok");
   EXPECT_EQ(services.calls, (std::vector<std::wstring>{std::wstring(L"start ") + kGuardian,
@@ -92,7 +93,7 @@ TEST_F(MainWindow, DeclinedDependentsStopNothing) {
   services.states[kServer] = ServiceRunning;
   services.activeDependents[kServer] = {{L"App1", L"Muhasebe"}};
   dialogs.answer = AnswerNo;
-  form->StopServer();
+  form->StartPage().StopServer();
   EXPECT_EQ(dialogs.questions.at(0),
             L"Aşağıdaki bağımlı servislerin durdurulması gerekli. Şimdi durdur?\r\nMuhasebe");
   EXPECT_TRUE(services.calls.empty());
@@ -104,7 +105,7 @@ TEST_F(MainWindow, DependentsThatRefuseToStopBlockTheServerStop) {
   services.states[kServer] = ServiceRunning;
   services.activeDependents[kServer] = {{L"App1", L"Muhasebe"}};
   services.refuseToStop = {L"App1"};
-  form->StopServer();
+  form->StartPage().StopServer();
   EXPECT_EQ(services.calls, (std::vector<std::wstring>{L"stop App1"}));
   EXPECT_EQ(services.states[kServer], ServiceRunning);
 }
@@ -113,7 +114,7 @@ TEST_F(MainWindow, NtStopStopsTheGuardianServiceThenTheServerService) {
   Create();
   services.states[kServer] = ServiceRunning;
   services.states[kGuardian] = ServiceRunning;
-  form->StopServer();
+  form->StartPage().StopServer();
   EXPECT_EQ(services.calls, (std::vector<std::wstring>{std::wstring(L"stop ") + kGuardian,
                                                        std::wstring(L"stop ") + kServer}));
 }
@@ -121,23 +122,23 @@ TEST_F(MainWindow, NtStopStopsTheGuardianServiceThenTheServerService) {
 TEST_F(MainWindow, OutsideNtStartAlwaysLaunchesAndStopAlwaysClosesWindows) {
   Create();
   probes.nt = false;
-  form->SetCheckBox(form->cbxService, true);
-  form->StartServer();
+  Tick(Ctl(*form, idService), true);
+  form->StartPage().StartServer();
   EXPECT_EQ(launcher.opened.size(), 1u);
   EXPECT_TRUE(services.calls.empty());
   services.states[kServer] = ServiceRunning;
   probes.windows = {L"FB_Server"};
-  form->StopServer();
+  form->StartPage().StopServer();
   EXPECT_TRUE(services.calls.empty());
   EXPECT_EQ(probes.closed, std::vector<std::wstring>{L"FB_Server"});
 }
 
 TEST_F(MainWindow, StartStopButtonLooksAtTheServerOnly) {
   Create();
-  form->SetCheckBox(form->cbxService, false);
+  Tick(Ctl(*form, idService), false);
   probes.windows = {L"FB_Guard"};  // caption reads "Durdur", yet the click starts
-  form->RefreshServerState();
-  EXPECT_EQ(Text(form->btnStartStop), L"Durdur");
-  form->btnStartStopClick();
+  form->StartPage().RefreshServerState();
+  EXPECT_EQ(Text(Ctl(*form, idStartStop)), L"Durdur");
+  form->StartPage().btnStartStopClick();
   EXPECT_EQ(launcher.opened.size(), 1u);
 }

@@ -1,6 +1,7 @@
 // The startup check boxes written to the Run entries, the guardian option and the services,
 // and read back.
 #include "tests/win32/app/MainWindowFixture.h"
+#include "tests/win32/app/PageControls.h"
 
 #include "server/StartupSettings.h"
 #include "shell/Registry.h"
@@ -25,9 +26,9 @@ class StartupSettings : public MainWindow {
     RegKey::Create(HKEY_CURRENT_USER, kRunKey).DeleteValue(L"Vantrel");
   }
   void Choose(bool service, bool guardian, bool autostart) {
-    form->SetCheckBox(form->cbxService, service);
-    form->SetCheckBox(form->cbxGuardian, guardian);
-    form->SetCheckBox(form->cbxAutostart, autostart);
+    Tick(Ctl(*form, idService), service);
+    Tick(Ctl(*form, idGuardian), guardian);
+    Tick(Ctl(*form, idAutostart), autostart);
   }
 };
 
@@ -43,8 +44,8 @@ TEST_F(StartupSettings, ServiceModeWithGuardianAndAutostart) {
   EXPECT_TRUE(services.setups[kServer].Enabled);
   EXPECT_FALSE(services.setups[kServer].Automatic);
   EXPECT_TRUE(services.setups[kGuardian].Automatic);
-  EXPECT_FALSE(ui::IsEnabled(form->btnApply));
-  EXPECT_EQ(Text(form->btnCancel), L"&Kapat");
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idApply)));
+  EXPECT_EQ(Text(Ctl(*form, idCancel)), L"&Kapat");
 }
 
 TEST_F(StartupSettings, ServiceModeWithoutGuardian) {
@@ -85,12 +86,12 @@ TEST_F(StartupSettings, ReadingBackRoundTripsTheApplicationMode) {
   services.setups[kGuardian] = {L"Firebird Guardian", false, false, false};
   Choose(false, true, true);
   form->ApplySettings(true);
-  form->SetCheckBox(form->cbxAutostart, false);
-  form->SetCheckBox(form->cbxGuardian, false);
-  form->ReadStartupSettings();
-  EXPECT_TRUE(ui::IsChecked(form->cbxAutostart));
-  EXPECT_TRUE(ui::IsChecked(form->cbxGuardian));
-  EXPECT_FALSE(ui::IsChecked(form->cbxService));
+  Tick(Ctl(*form, idAutostart), false);
+  Tick(Ctl(*form, idGuardian), false);
+  form->StartPage().ReadStartupSettings();
+  EXPECT_TRUE(ui::IsChecked(Ctl(*form, idAutostart)));
+  EXPECT_TRUE(ui::IsChecked(Ctl(*form, idGuardian)));
+  EXPECT_FALSE(ui::IsChecked(Ctl(*form, idService)));
 }
 
 TEST_F(StartupSettings, AutostartOnAStoppedServerAsksOnlyWhenApplyWasPressed) {
@@ -108,12 +109,12 @@ TEST_F(StartupSettings, AutostartOnAStoppedServerAsksOnlyWhenApplyWasPressed) {
 TEST_F(StartupSettings, TheProgramsOwnRunEntryFollowsTheTrayCheckBox) {
   Create();
   probes.windows = {L"FB_Server"};
-  form->SetCheckBox(form->cbxShowTrayIcon, true);
+  Tick(Ctl(*form, idShowTrayIcon), true);
   form->ApplySettings(true);
   auto value = RunValue(HKEY_CURRENT_USER, L"Vantrel");
   ASSERT_TRUE(value);
   EXPECT_EQ(value->substr(value->size() - 6), L" -tray");
-  form->SetCheckBox(form->cbxShowTrayIcon, false);
+  Tick(Ctl(*form, idShowTrayIcon), false);
   form->ApplySettings(true);
   EXPECT_FALSE(RunValue(HKEY_CURRENT_USER, L"Vantrel"));
 }

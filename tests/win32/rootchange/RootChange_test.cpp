@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "app/Application.h"
-#include "app/Controls.h"
+#include "shell/Controls.h"
 #include "app/fMain.h"
+#include "tests/win32/app/PageControls.h"
 #include "resources/Texts.h"
 #include "server/RootChange.h"
 #include "server/RootChangeTexts.h"
@@ -224,7 +225,7 @@ class RootChange : public ::testing::Test {
                                       InstanceMessages{RegisterWindowMessageW(L"RestoreFromTray"),
                                                        RegisterWindowMessageW(L"ExitVANTREL")});
     ASSERT_EQ(form->RootDir, oldRoot.Root() + L"\\");
-    ASSERT_TRUE(ui::IsEnabled(form->btnChangeRoot));
+    ASSERT_TRUE(ui::IsEnabled(Ctl(*form, idChangeRoot)));
   }
   void Open() { Open(scripted); }
 
@@ -288,7 +289,7 @@ TEST_F(RootChange, OnWineMovesRegistrationServicesAndLibraryToTheNewRoot) {
   DebugViewer viewer;
   Open(real);
   dialogs.folder = newRoot.Root() + L"\\";
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
 
   EXPECT_EQ(dialogs.errors, std::vector<std::wstring>{});
   ASSERT_EQ(dialogs.browsed.size(), 1u);
@@ -319,10 +320,10 @@ TEST_F(RootChange, OnWineMovesRegistrationServicesAndLibraryToTheNewRoot) {
   EXPECT_EQ(ReadBytes(systemLibrary), ReadBytes(NewBin(L"gds32.dll")));
 
   EXPECT_EQ(form->RootDir, newRoot.Root() + L"\\");
-  EXPECT_EQ(ui::GetText(form->pnlRootDir), newRoot.Root() + L"\\");
-  EXPECT_EQ(ui::GetText(form->lblFBVersion), version);
-  EXPECT_FALSE(ui::IsEnabled(form->btnChangeRoot)) << "a Firebird root is not offered for a change";
-  EXPECT_FALSE(ui::IsEnabled(form->btnApply));
+  EXPECT_EQ(ui::GetText(Ctl(*form, idRootDir)), newRoot.Root() + L"\\");
+  EXPECT_EQ(ui::GetText(Ctl(*form, idFBVersion)), version);
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idChangeRoot))) << "a Firebird root is not offered for a change";
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idApply)));
   EXPECT_TRUE(form->GuardianAvailable);
 
   ASSERT_EQ(traces.size(), commands.size());
@@ -345,7 +346,7 @@ TEST_F(RootChange, ToARootLayoutFolderItsOwnToolsRunThereAndInstclientInstallsTh
   DebugViewer viewer;
   Open(real);
   dialogs.folder = fb5.Root();
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
 
   EXPECT_EQ(dialogs.errors, std::vector<std::wstring>{});
   const std::wstring root = fb5.Root() + L"\\", quoted = L"\"" + fb5.Root() + L"\"";
@@ -368,10 +369,10 @@ TEST_F(RootChange, ToARootLayoutFolderItsOwnToolsRunThereAndInstclientInstallsTh
   EXPECT_EQ(serverService->binaryPath, L"\"" + root + L"firebird.exe\" -s DefaultInstance");
   EXPECT_EQ(ReadBytes(systemLibrary), ReadBytes(root + L"fbclient.dll"));
 
-  EXPECT_EQ(form->Installation.layout, ServerLayout::RootFolder);
+  EXPECT_EQ(form->Installation().layout, ServerLayout::RootFolder);
   EXPECT_EQ(form->ServerExePath, root + L"firebird.exe");
-  EXPECT_EQ(ui::GetText(form->lblFBVersion), L"Firebird Server 5.0.1.1469");
-  EXPECT_FALSE(ui::IsEnabled(form->btnChangeRoot));
+  EXPECT_EQ(ui::GetText(Ctl(*form, idFBVersion)), L"Firebird Server 5.0.1.1469");
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idChangeRoot)));
   EXPECT_TRUE(form->GuardianAvailable);
 }
 
@@ -383,7 +384,7 @@ TEST_F(RootChange, OutsideNtOnlyTheRegistryToolRunsAndARootWithABlankIsPassedInQ
   DebugViewer viewer;
   Open();
   dialogs.folder = spaced.Root() + L"\\";
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
 
   EXPECT_EQ(dialogs.errors, std::vector<std::wstring>{});
   const std::vector<std::wstring> commands = {
@@ -408,7 +409,7 @@ TEST_F(RootChange, TheSameRootInAnyLetterCaseIsIgnored) {
   CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
   for (const std::wstring& folder : {oldRoot.Root(), oldRoot.Root() + L"\\", upper, upper + L"\\"}) {
     dialogs.folder = folder;
-    form->btnChangeRootClick();
+    form->EnhancedPage().btnChangeRootClick();
   }
   EXPECT_EQ(dialogs.browsed.size(), 4u);
   EXPECT_EQ(dialogs.errors, std::vector<std::wstring>{});
@@ -421,13 +422,13 @@ TEST_F(RootChange, AFolderWithoutServerOrRegistrationToolsIsNoRoot) {
   simt::TempInstallation empty(Kind::Firebird);
   DeleteFileW(empty.BinFile(L"fbserver.exe").c_str());
   dialogs.folder = empty.Root() + L"\\";
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
   DeleteFileW(NewBin(L"instsvc.exe").c_str());  // instreg alone will do outside the NT family
   dialogs.folder = newRoot.Root();
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
   probes.nt = false;
   DeleteFileW(NewBin(L"instreg.exe").c_str());
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
 
   EXPECT_EQ(dialogs.errors,
             (std::vector<std::wstring>{empty.Root() + L" geçerli Firebird kök dizini değil",
@@ -443,7 +444,7 @@ TEST_F(RootChange, AnInterBaseRootIsAcceptedAndNoLeavesEverythingAsItWas) {
   Open();
   dialogs.folder = other.Root();
   dialogs.answer = AnswerNo;
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
   ASSERT_EQ(dialogs.questions.size(), 1u);
   EXPECT_NE(dialogs.questions[0].find(L"\r\nto " + other.Root() + L"\r\n(Version InterBase Server 6.0.1.6) ?"),
             std::wstring::npos);
@@ -460,7 +461,7 @@ TEST_F(RootChange, MissingToolsOrLibraryOfTheCurrentRootStopBeforeTheFolderChoic
     const std::wstring path = OldBin(name);
     const std::optional<std::string> bytes = ReadBytes(path);
     DeleteFileW(path.c_str());
-    form->btnChangeRootClick();
+    form->EnhancedPage().btnChangeRootClick();
     WriteBytes(path, *bytes);
   }
   EXPECT_EQ(dialogs.errors, std::vector<std::wstring>(3, text::ToolsMissing));
@@ -471,11 +472,11 @@ TEST_F(RootChange, MissingToolsOrLibraryOfTheCurrentRootStopBeforeTheFolderChoic
 TEST_F(RootChange, AMissingLibraryIsFilledFromTheSystemButAnExistingOneIsKept) {
   dialogs.chooseFolder = false;
   Open();
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
   EXPECT_NE(ReadBytes(OldBin(L"gds32.dll")), ReadBytes(SystemLibrary())) << "bin already had one";
 
   DeleteFileW(OldBin(L"gds32.dll").c_str());
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
   EXPECT_EQ(ReadBytes(OldBin(L"gds32.dll")), std::optional<std::string>("library of the system"));
   EXPECT_EQ(dialogs.errors, std::vector<std::wstring>{});
   EXPECT_EQ(dialogs.browsed.size(), 2u);
@@ -483,7 +484,7 @@ TEST_F(RootChange, AMissingLibraryIsFilledFromTheSystemButAnExistingOneIsKept) {
   // A library that cannot be copied stops the change before anything else.
   DeleteFileW(OldBin(L"gds32.dll").c_str());
   CreateDirectoryW(OldBin(L"gds32.dll").c_str(), nullptr);
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
   RemoveDirectoryW(OldBin(L"gds32.dll").c_str());
   ASSERT_EQ(dialogs.errors.size(), 1u);
   EXPECT_EQ(dialogs.errors[0].rfind(L"Kopyalanamadı gds32.dll\r\n", 0), 0u);
@@ -496,14 +497,14 @@ TEST_F(RootChange, ALockedSystemLibraryIsReportedWithItsPath) {
   {
     FileLock lock(SystemLibrary());
     ASSERT_TRUE(lock.Held());
-    form->btnChangeRootClick();
+    form->EnhancedPage().btnChangeRootClick();
   }
   EXPECT_EQ(dialogs.errors, std::vector<std::wstring>{L"File is locked, can't replace:\r\n" + SystemLibrary()});
   EXPECT_TRUE(dialogs.browsed.empty());
 
   DeleteFileW(SystemLibrary().c_str());
   dialogs.errors.clear();
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
   EXPECT_EQ(dialogs.browsed.size(), 1u) << "a system directory without library passes";
 }
 
@@ -511,11 +512,11 @@ TEST_F(RootChange, ServerThatStillRunsStopsTheChangeAndTheWindowIsRefreshed) {
   Open();
   probes.windowsIgnoreClose = true;
   probes.windows = {L"IB_Server"};
-  ui::Enable(form->btnApply, true);
-  form->btnChangeRootClick();
+  ui::Enable(Ctl(*form, idApply), true);
+  form->EnhancedPage().btnChangeRootClick();
   EXPECT_EQ(probes.closed, std::vector<std::wstring>{L"IB_Server"}) << "it was asked to close";
   EXPECT_EQ(dialogs.errors, std::vector<std::wstring>{text::CannotStopServer});
-  EXPECT_FALSE(ui::IsEnabled(form->btnApply)) << "refreshed and shown afresh";
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idApply))) << "refreshed and shown afresh";
 
   // A server service whose dependents the user keeps is not stopped either.
   probes.windows.clear();
@@ -523,7 +524,7 @@ TEST_F(RootChange, ServerThatStillRunsStopsTheChangeAndTheWindowIsRefreshed) {
   services.activeDependents[L"InterBaseServer"] = {{L"Backup", L"Yedekleme"}};
   dialogs.answers = {AnswerYes, AnswerNo};
   dialogs.questions.clear();
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
   EXPECT_EQ(dialogs.questions.size(), 2u);
   EXPECT_EQ(dialogs.errors, std::vector<std::wstring>(2, text::CannotStopServer));
   EXPECT_EQ(services.calls, std::vector<std::wstring>{});
@@ -538,7 +539,7 @@ TEST_F(RootChange, AServiceToolThatCannotStartKeepsTheRegistrationAndSkipsTheLib
   DebugViewer viewer;
   // Not a program: the start fails for a reason of its own, which the trace must not overwrite.
   dialogs.onQuestion = [this] { WriteBytes(NewBin(L"instsvc.exe"), "not a program"); };
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
 
   std::vector<std::wstring> ran = ChangeCommands(true);
   ran.resize(4);  // the service installation never started
@@ -557,7 +558,7 @@ TEST_F(RootChange, AnUnregistrationThatCannotStartLeavesTheOldRegistration) {
   detail::ResetDebugViewerStarts();  // the first trace looks for a viewer program on disk
   Open();
   dialogs.onQuestion = [this] { WriteBytes(OldBin(L"instreg.exe"), "not a program"); };
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
 
   EXPECT_EQ(dialogs.errors,
             std::vector<std::wstring>{L"UnRegisterServer: " + SystemErrorText(ERROR_BAD_EXE_FORMAT)});
@@ -572,7 +573,7 @@ TEST_F(RootChange, ARegistryToolThatCannotStartLeavesNoRegistrationAndTheProgram
   probes.nt = false;
   Open();
   dialogs.onQuestion = [this] { DeleteFileW(NewBin(L"instreg.exe").c_str()); };
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
 
   EXPECT_EQ(log.Lines(), std::vector<std::wstring>{OldBin(L"instreg.exe") + L" remove"});
   // The refresh finds no registration; with the quit request pending the user sees the first two.
@@ -588,7 +589,7 @@ TEST_F(RootChange, ALibraryThatCannotBeReplacedAtTheEndKeepsTheNewRegistration) 
   Open();
   std::unique_ptr<FileLock> lock;
   dialogs.onQuestion = [&] { lock = std::make_unique<FileLock>(SystemLibrary()); };
-  form->btnChangeRootClick();
+  form->EnhancedPage().btnChangeRootClick();
 
   ASSERT_TRUE(lock && lock->Held());
   EXPECT_EQ(log.Lines(), ChangeCommands(false));

@@ -18,6 +18,7 @@
 #include "shell/Files.h"
 #include "shell/TextConv.h"
 #include "tests/win32/app/MainWindowFixture.h"
+#include "tests/win32/app/PageControls.h"
 #include "tests/win32/socketpage/ClientLibraryDouble.h"
 #include "tests/win32/socketpage/LineClient.h"
 
@@ -101,20 +102,20 @@ class SocketPages : public MainWindow {
 
   std::vector<TAddressEntry> AddressList() {
     std::vector<TAddressEntry> entries;
-    for (int i = 0; i < ListView_GetItemCount(form->lbIPs); ++i) {
+    for (int i = 0; i < ListView_GetItemCount(Ctl(*form, idIPs)); ++i) {
       wchar_t text[64] = {};
-      ListView_GetItemText(form->lbIPs, i, 0, text, 64);
-      entries.push_back({ToAnsi(text), ListView_GetCheckState(form->lbIPs, i) != 0});
+      ListView_GetItemText(Ctl(*form, idIPs), i, 0, text, 64);
+      entries.push_back({ToAnsi(text), ListView_GetCheckState(Ctl(*form, idIPs), i) != 0});
     }
     return entries;
   }
 
   std::vector<std::wstring> LogLines() {
     std::vector<std::wstring> lines;
-    const int count = static_cast<int>(SendMessageW(form->lbProcesses, LB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(Ctl(*form, idProcesses), LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-      std::wstring line(SendMessageW(form->lbProcesses, LB_GETTEXTLEN, i, 0), L'\0');
-      SendMessageW(form->lbProcesses, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()));
+      std::wstring line(SendMessageW(Ctl(*form, idProcesses), LB_GETTEXTLEN, i, 0), L'\0');
+      SendMessageW(Ctl(*form, idProcesses), LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()));
       lines.push_back(line);
     }
     return lines;
@@ -131,13 +132,13 @@ class SocketPages : public MainWindow {
 
   std::wstring Status() {
     wchar_t text[128] = {};
-    SendMessageW(form->StatusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageW(Ctl(*form, idStatusBar), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
     return text;
   }
 
   void ExpectStopped() {
-    EXPECT_EQ(Text(form->btnSocketServer), socktxt::StartCaption);
-    EXPECT_EQ(SocketButtonMode(*form), kSocketButtonStart);
+    EXPECT_EQ(Text(Ctl(*form, idSocketServer)), socktxt::StartCaption);
+    EXPECT_EQ(form->SocketPage().ButtonMode(), TSocketPage::kButtonStart);
     EXPECT_EQ(Status(), L"Sunucu durduruldu");
   }
 
@@ -157,14 +158,14 @@ TEST_F(SocketPages, StartUpBindsLoopbackAndTheSecondAddressAndGreetsClients) {
     EXPECT_EQ(entries[i].address, hostHasLoopback ? host[i] : i == 0 ? "127.0.0.1" : host[i - 1]);
     EXPECT_EQ(entries[i].ticked, entries[i].address == "127.0.0.1" || i == 1) << entries[i].address;
   }
-  form->FillIPList();
+  form->SocketPage().FillIPList();
   EXPECT_EQ(AddressList().size(), entries.size()) << "a refill replaces the entries";
 
   EXPECT_EQ(LogLines(), StartLog(port));
   EXPECT_EQ(Status(), L"Sunucu çalışıyor.");
-  EXPECT_EQ(Text(form->btnSocketServer), socktxt::StopCaption);
-  EXPECT_EQ(SocketButtonMode(*form), kSocketButtonStop);
-  EXPECT_TRUE(form->SocketServerRunning);
+  EXPECT_EQ(Text(Ctl(*form, idSocketServer)), socktxt::StopCaption);
+  EXPECT_EQ(form->SocketPage().ButtonMode(), TSocketPage::kButtonStop);
+  EXPECT_TRUE(form->SocketPage().SocketServerRunning);
   TLineClient client(Pump);
   ASSERT_TRUE(client.Connect(port));
   EXPECT_EQ(client.ReadLine(), Greeting());
@@ -174,7 +175,7 @@ TEST_F(SocketPages, ButtonStopsClosesConnectionsAndStartsAgainOnTheNewPort) {
   TLineClient open(Pump);
   ASSERT_TRUE(open.Connect(port));
   ASSERT_EQ(open.ReadLine(), Greeting());
-  form->btnSocketServerClick();
+  form->SocketPage().btnSocketServerClick();
   EXPECT_EQ(dialogs.infos.back(), L"Sunucu başarıyla durduruldu.");
   EXPECT_TRUE(open.Closed(5000));
   EXPECT_EQ(LogLines().back(), L"Sunucu durduruldu");
@@ -183,11 +184,11 @@ TEST_F(SocketPages, ButtonStopsClosesConnectionsAndStartsAgainOnTheNewPort) {
 
   form->FormShow();
   const int newPort = FreePort();
-  ui::SetText(form->Socket_Portu, std::to_wstring(newPort));
-  EXPECT_TRUE(ui::IsEnabled(form->btnApply)) << "a port change is a settings change";
+  ui::SetText(Ctl(*form, idSocketPort), std::to_wstring(newPort));
+  EXPECT_TRUE(ui::IsEnabled(Ctl(*form, idApply))) << "a port change is a settings change";
   std::vector<std::wstring> expected = LogLines();
   for (const std::wstring& line : StartLog(newPort)) expected.push_back(line);
-  form->btnSocketServerClick();
+  form->SocketPage().btnSocketServerClick();
   EXPECT_EQ(dialogs.infos.back(), L"Sunucu başarıyla başlatıldı.");
   EXPECT_EQ(LogLines(), expected);
   EXPECT_TRUE(TLineClient().Connect(newPort));
@@ -195,40 +196,40 @@ TEST_F(SocketPages, ButtonStopsClosesConnectionsAndStartsAgainOnTheNewPort) {
 }
 
 TEST_F(SocketPages, StartWithoutATickedAddressChangesNothing) {
-  form->btnSocketServerClick();
-  for (int i = 0; i < ListView_GetItemCount(form->lbIPs); ++i) ListView_SetCheckState(form->lbIPs, i, FALSE);
+  form->SocketPage().btnSocketServerClick();
+  for (int i = 0; i < ListView_GetItemCount(Ctl(*form, idIPs)); ++i) ListView_SetCheckState(Ctl(*form, idIPs), i, FALSE);
   const std::vector<std::wstring> log = LogLines();
-  form->btnSocketServerClick();
+  form->SocketPage().btnSocketServerClick();
   EXPECT_EQ(dialogs.infos.back(), L"En az bir IP adresi bağlı olması gerekli!");
   EXPECT_EQ(LogLines(), log);
   ExpectStopped();
 
-  form->SocketErrors.clear();
-  EXPECT_FALSE(form->StartSocketServer());
-  EXPECT_EQ(form->SocketErrors, std::vector<std::wstring>{L"En az bir IP adresi bağlı olması gerekli!"});
+  form->SocketPage().SocketErrors.clear();
+  EXPECT_FALSE(form->SocketPage().StartSocketServer());
+  EXPECT_EQ(form->SocketPage().SocketErrors, std::vector<std::wstring>{L"En az bir IP adresi bağlı olması gerekli!"});
   EXPECT_EQ(LogLines(), log);
   EXPECT_FALSE(TLineClient().Connect(port));
 }
 
 TEST_F(SocketPages, PortInUseFailsTheStartAndTheNextClickTriesAgain) {
-  form->btnSocketServerClick();
+  form->SocketPage().btnSocketServerClick();
   const int busy = FreePort();
-  ui::SetText(form->Socket_Portu, std::to_wstring(busy));
+  ui::SetText(Ctl(*form, idSocketPort), std::to_wstring(busy));
   {
     TPortHolder holder(busy);
     ASSERT_TRUE(holder.Bound());
-    form->btnSocketServerClick();
-    ASSERT_EQ(form->SocketErrors.size(), 1u);
-    EXPECT_FALSE(form->SocketErrors[0].empty());
-    EXPECT_EQ(dialogs.infos.back(), L"Sunucu başlatma hatası!\r\r" + form->SocketErrors[0] + L"\r\n");
+    form->SocketPage().btnSocketServerClick();
+    ASSERT_EQ(form->SocketPage().SocketErrors.size(), 1u);
+    EXPECT_FALSE(form->SocketPage().SocketErrors[0].empty());
+    EXPECT_EQ(dialogs.infos.back(), L"Sunucu başlatma hatası!\r\r" + form->SocketPage().SocketErrors[0] + L"\r\n");
     const std::vector<std::wstring> log = LogLines();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], L"Sunucu durduruldu") << "the binding lines are dropped";
     EXPECT_EQ(log.back(), L"Sunucu başlatılamadı!");
-    EXPECT_FALSE(form->SocketServerRunning);
+    EXPECT_FALSE(form->SocketPage().SocketServerRunning);
     ExpectStopped();
   }
-  form->btnSocketServerClick();
+  form->SocketPage().btnSocketServerClick();
   EXPECT_EQ(dialogs.infos.back(), L"Sunucu başarıyla başlatıldı.");
   EXPECT_TRUE(TLineClient().Connect(busy));
 }
@@ -257,7 +258,7 @@ TEST_F(SocketPages, SharedWorkWaitsForTheWindowThreadAndNeverHoldsTheStop) {
   EXPECT_TRUE(client.Silent(300)) << "the alias list is read on the window thread only";
   pumping = true;
   EXPECT_EQ(client.ReadLine(), "#Server_IP:" + LocalIPAddress());
-  for (const std::string& line : form->Aliases.Lines()) EXPECT_EQ(client.ReadLine(), line);
+  for (const std::string& line : form->AliasFile().List().Lines()) EXPECT_EQ(client.ReadLine(), line);
   EXPECT_EQ(client.ReadLine(), "#DONE!!!");
 
   // A modal dialog disables the window: the work waits until it closes.
@@ -266,17 +267,17 @@ TEST_F(SocketPages, SharedWorkWaitsForTheWindowThreadAndNeverHoldsTheStop) {
   EXPECT_TRUE(client.Silent(700));
   EnableWindow(form->Handle(), TRUE);
   EXPECT_EQ(client.ReadLine(), "#Server_IP:" + LocalIPAddress());
-  for (std::size_t i = 0; i <= form->Aliases.Lines().size(); ++i) client.ReadLine();
+  for (std::size_t i = 0; i <= form->AliasFile().List().Lines().size(); ++i) client.ReadLine();
 
   pumping = false;
   client.Send("GIVEALIASLIST\r\n");
   Sleep(200);
   const DWORD start = GetTickCount();
-  EXPECT_TRUE(form->StopSocketServer());
+  EXPECT_TRUE(form->SocketPage().StopSocketServer());
   EXPECT_LT(GetTickCount() - start, 5000u);
   EXPECT_TRUE(client.Closed(5000));
   EXPECT_EQ(client.ReadLine(0), std::nullopt) << "the cancelled request gets no reply";
-  EXPECT_EQ(SocketServerConnections(*form), 0u);
+  EXPECT_EQ(form->SocketPage().OpenConnections(), 0u);
 }
 
 TEST_F(SocketPages, DestroyingTheWindowEndsConnectionsThatWaitForIt) {
@@ -302,20 +303,20 @@ TEST_F(SocketPages, CreateDbMakesTheDatabaseThroughTheLibraryAndRegistersIt) {
   EXPECT_EQ(ReadBytes(FromAnsi(sales)),
             "dialect 3\r\nCREATE DATABASE '\\\\127.0.0.1\\" + sales +
                 "' USER 'SYSDBA' PASSWORD 'velmoraxe' PAGE_SIZE 4096 DEFAULT CHARACTER SET WIN1254");
-  const int at = form->Aliases.FindName("Sales");
+  const int at = form->AliasFile().List().FindName("Sales");
   ASSERT_GE(at, 0);
-  EXPECT_EQ(form->Aliases.LineAt(at), "Sales=" + sales);
-  EXPECT_EQ(ReadBytes(AliasFile()), form->Aliases.Text());
+  EXPECT_EQ(form->AliasFile().List().LineAt(at), "Sales=" + sales);
+  EXPECT_EQ(ReadBytes(AliasFile()), form->AliasFile().List().Text());
   LVFINDINFOW shown{};
   shown.flags = LVFI_STRING;
   shown.psz = L"Sales";
-  EXPECT_GE(ListView_FindItem(form->lvAlias, -1, &shown), 0) << "the alias page was refreshed";
+  EXPECT_GE(ListView_FindItem(Ctl(*form, idAliasList), -1, &shown), 0) << "the alias page was refreshed";
 
   EXPECT_EQ(client.Ask("#CREATE_DB#>#other.fdb>#>#EMPLOYEE>#4096"),
             "#Create_db error >EMPLOYEE< Alias exist...");
 
   const std::string fileBefore = ReadBytes(AliasFile());
-  const std::vector<std::string> linesBefore = form->Aliases.Lines();
+  const std::vector<std::string> linesBefore = form->AliasFile().List().Lines();
   const std::string bad = dataFolder + "bad.fdb";
   const auto& refused = clientdouble::kBadPageSize;
   client.Send("#CREATE_DB#>#bad.fdb>#>#Bad>#" + std::string(clientdouble::kRefusedPageSize) + "\r\n");
@@ -324,7 +325,7 @@ TEST_F(SocketPages, CreateDbMakesTheDatabaseThroughTheLibraryAndRegistersIt) {
                                    std::to_string(refused.status));
   EXPECT_EQ(client.ReadLine(), "\rSQL Code: " + std::to_string(refused.sqlCode) +
                                    ", Message: " + refused.message);
-  EXPECT_EQ(form->Aliases.Lines(), linesBefore);
+  EXPECT_EQ(form->AliasFile().List().Lines(), linesBefore);
   EXPECT_EQ(ReadBytes(AliasFile()), fileBefore);
   EXPECT_FALSE(FileExists(FromAnsi(bad)));
   EXPECT_EQ(client.Ask("QUIT"), Cp1254(L"Güle güle!"));
@@ -333,24 +334,24 @@ TEST_F(SocketPages, CreateDbMakesTheDatabaseThroughTheLibraryAndRegistersIt) {
 
 TEST_F(SocketPages, TunnelSettingsAndANewDefaultFolderCountAsChanges) {
   form->FormShow();
-  SendMessageW(form->CHK_Zibidi, BM_CLICK, 0, 0);
-  EXPECT_TRUE(ui::IsEnabled(form->btnApply));
+  SendMessageW(Ctl(*form, idZibidi), BM_CLICK, 0, 0);
+  EXPECT_TRUE(ui::IsEnabled(Ctl(*form, idApply)));
   form->FormShow();
-  ui::SetText(form->ZiBiDi_Portu, L"3052");
-  EXPECT_TRUE(ui::IsEnabled(form->btnApply));
+  ui::SetText(Ctl(*form, idZibidiPort), L"3052");
+  EXPECT_TRUE(ui::IsEnabled(Ctl(*form, idApply)));
 
-  const std::wstring before = Text(form->PAN_Def_Path);
+  const std::wstring before = Text(Ctl(*form, idDefPathPanel));
   const std::wstring initial = ProgramFolder() + L"\\Data\\";
   form->FormShow();
-  form->BTN_Def_PathClick();
-  EXPECT_EQ(Text(form->PAN_Def_Path), before);
-  EXPECT_FALSE(ui::IsEnabled(form->btnApply)) << "a cancelled choice changes nothing";
+  form->TunnelPage().BTN_Def_PathClick();
+  EXPECT_EQ(Text(Ctl(*form, idDefPathPanel)), before);
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idApply))) << "a cancelled choice changes nothing";
 
   dialogs.chooseFolder = true;
   dialogs.folder = home + L"\\Elsewhere";
-  for (int click = 0; click < 2; ++click) form->BTN_Def_PathClick();
-  EXPECT_EQ(Text(form->PAN_Def_Path), home + L"\\Elsewhere\\");
-  EXPECT_TRUE(ui::IsEnabled(form->btnApply));
+  for (int click = 0; click < 2; ++click) form->TunnelPage().BTN_Def_PathClick();
+  EXPECT_EQ(Text(Ctl(*form, idDefPathPanel)), home + L"\\Elsewhere\\");
+  EXPECT_TRUE(ui::IsEnabled(Ctl(*form, idApply)));
   ASSERT_EQ(dialogs.browsed.size(), 3u);
   for (const auto& browse : dialogs.browsed) {
     EXPECT_EQ(browse.title, L"Firebird kök/ana dizinini seçin");
@@ -365,14 +366,14 @@ TEST_F(SocketPages, AdminLoginFieldsArePendingChangesStoredByApplyAndRestoredByC
   RegDeleteKeyW(HKEY_CURRENT_USER, kAdminLoginKey);
   form.reset();
   SetUp();
-  EXPECT_EQ(Text(form->edtAdminUser), L"");
-  EXPECT_TRUE(GetWindowLongW(form->edtAdminPassword, GWL_STYLE) & ES_PASSWORD);
+  EXPECT_EQ(Text(Ctl(*form, idAdminUser)), L"");
+  EXPECT_TRUE(GetWindowLongW(Ctl(*form, idAdminPassword), GWL_STYLE) & ES_PASSWORD);
   form->FormShow();
-  ui::SetText(form->edtAdminUser, L"YONETICI");
-  EXPECT_TRUE(ui::IsEnabled(form->btnApply));
-  ui::SetText(form->edtAdminPassword, L"gizli-parola");
+  ui::SetText(Ctl(*form, idAdminUser), L"YONETICI");
+  EXPECT_TRUE(ui::IsEnabled(Ctl(*form, idApply)));
+  ui::SetText(Ctl(*form, idAdminPassword), L"gizli-parola");
   form->ApplySettings(false);
-  EXPECT_FALSE(ui::IsEnabled(form->btnApply));
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idApply)));
   EXPECT_EQ(ReadAdminLogin().user, L"YONETICI");
   EXPECT_EQ(ReadAdminLogin().password, L"gizli-parola");
   BYTE sealed[1024];
@@ -388,22 +389,22 @@ TEST_F(SocketPages, AdminLoginFieldsArePendingChangesStoredByApplyAndRestoredByC
   EXPECT_EQ(stored.find(utf16), std::string::npos);
 
   // With the tray icon on, Cancel only hides the window: the field shows the applied login again.
-  form->SetCheckBox(form->cbxShowTrayIcon, true);
+  Tick(Ctl(*form, idShowTrayIcon), true);
   form->FormShow();
-  ui::SetText(form->edtAdminPassword, L"not kept");
-  EXPECT_TRUE(ui::IsEnabled(form->btnApply));
+  ui::SetText(Ctl(*form, idAdminPassword), L"not kept");
+  EXPECT_TRUE(ui::IsEnabled(Ctl(*form, idApply)));
   form->btnCloseClick();
-  EXPECT_EQ(Text(form->edtAdminPassword), L"gizli-parola");
+  EXPECT_EQ(Text(Ctl(*form, idAdminPassword)), L"gizli-parola");
   EXPECT_EQ(ReadAdminLogin().password, L"gizli-parola");
-  form->SetCheckBox(form->cbxShowTrayIcon, false);
+  Tick(Ctl(*form, idShowTrayIcon), false);
 
   form.reset();
   SetUp();
-  EXPECT_EQ(Text(form->edtAdminUser), L"YONETICI");
-  EXPECT_EQ(Text(form->edtAdminPassword), L"gizli-parola");
+  EXPECT_EQ(Text(Ctl(*form, idAdminUser)), L"YONETICI");
+  EXPECT_EQ(Text(Ctl(*form, idAdminPassword)), L"gizli-parola");
   form->FormShow();
-  form->ShowAdminLogin();
-  EXPECT_FALSE(ui::IsEnabled(form->btnApply)) << "showing the stored login is no change";
+  form->TunnelPage().ShowAdminLogin();
+  EXPECT_FALSE(ui::IsEnabled(Ctl(*form, idApply))) << "showing the stored login is no change";
   RegDeleteKeyW(HKEY_CURRENT_USER, kAdminLoginKey);
 }
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "app/Controls.h"
+#include "shell/Controls.h"
 #include "tools/fTools.h"
 
 namespace tools_testing {

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/Application.h"
-#include "app/Controls.h"
+#include "shell/Controls.h"
 #include "shell/uConfig.h"
 #include "tests/win32/app/Fakes.h"
 #include "tests/win32/toolspage/ToolDialogDriver.h"

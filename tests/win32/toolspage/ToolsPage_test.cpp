@@ -9,9 +9,10 @@
 #include <memory>
 
 #include "app/Application.h"
-#include "app/ControlIds.h"
-#include "app/Controls.h"
+#include "shell/ControlIds.h"
+#include "shell/Controls.h"
 #include "app/fMain.h"
+#include "tests/win32/app/PageControls.h"
 #include "shell/OsError.h"
 #include "shell/TextConv.h"
 #include "shell/uConfig.h"
@@ -69,22 +70,22 @@ class ToolsPage : public ::testing::Test {
   void UseTools(const std::vector<std::wstring>& lines) {
     while (Config().Tools().Count() > 0) Config().Tools().Delete(0);
     for (const auto& line : lines) Config().Tools().Add(line);
-    form->RebuildTrayToolsMenu();
+    form->ToolsPage().RebuildTrayToolsMenu();
     ShowToolsPage();
   }
 
   std::vector<std::wstring> ListLines() {
     std::vector<std::wstring> lines;
-    const int count = static_cast<int>(SendMessageW(form->lbxTools, LB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(Ctl(*form, idToolList), LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
       wchar_t text[256] = {};
-      SendMessageW(form->lbxTools, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+      SendMessageW(Ctl(*form, idToolList), LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
       lines.push_back(text);
     }
     return lines;
   }
-  int Selected() { return static_cast<int>(SendMessageW(form->lbxTools, LB_GETCURSEL, 0, 0)); }
-  void Select(int line) { SendMessageW(form->lbxTools, LB_SETCURSEL, line, 0); }
+  int Selected() { return static_cast<int>(SendMessageW(Ctl(*form, idToolList), LB_GETCURSEL, 0, 0)); }
+  void Select(int line) { SendMessageW(Ctl(*form, idToolList), LB_SETCURSEL, line, 0); }
 
   struct MenuItem {
     UINT id;
@@ -95,14 +96,14 @@ class ToolsPage : public ::testing::Test {
   std::vector<MenuItem> TrayItemsAfterFixed() {
     std::vector<MenuItem> items;
     int separators = 0;
-    for (int i = 0; i < GetMenuItemCount(form->pmSysTray); ++i) {
+    for (int i = 0; i < GetMenuItemCount(form->TrayMenu()); ++i) {
       MENUITEMINFOW info{};
       info.cbSize = sizeof(info);
       wchar_t text[256] = {};
       info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
       info.dwTypeData = text;
       info.cch = 256;
-      GetMenuItemInfoW(form->pmSysTray, i, TRUE, &info);
+      GetMenuItemInfoW(form->TrayMenu(), i, TRUE, &info);
       const bool separator = (info.fType & MFT_SEPARATOR) != 0;
       if (separators >= 2) items.push_back({separator ? 0u : info.wID, separator ? L"-" : text});
       if (separator) ++separators;
@@ -111,7 +112,7 @@ class ToolsPage : public ::testing::Test {
   }
   static MenuItem Exit() { return {idMenuCloseCPA, L"Çı&kış"}; }
   static MenuItem Tool(int position, const std::wstring& title) {
-    return {TfrmMain::kFirstTrayToolId + position, title};
+    return {TToolsPage::kFirstTrayToolId + position, title};
   }
 
   // The "Tools" section as the initialization file holds it, one "key=value" per entry.
@@ -157,7 +158,7 @@ TEST_F(ToolsPage, FreshConfigurationHasTheServerLogToolWhichOpensInNotepad) {
   ShowToolsPage();
   EXPECT_EQ(ListLines(), std::vector<std::wstring>{L"Firebird günlüğü"});
   EXPECT_EQ(Selected(), 0);
-  form->acLaunchToolsExecute();
+  form->ToolsPage().acLaunchToolsExecute();
   ASSERT_EQ(launcher.opened, std::vector<std::wstring>{L"notepad.exe " + LogPath() + L" @"});
   EXPECT_EQ(launcher.shows, std::vector<int>{SW_SHOWNORMAL});
   EXPECT_EQ(launcher.cursors, std::vector<HCURSOR>{LoadCursorW(nullptr, IDC_WAIT)});
@@ -167,20 +168,20 @@ TEST_F(ToolsPage, FreshConfigurationHasTheServerLogToolWhichOpensInNotepad) {
 
 TEST_F(ToolsPage, DefaultToolIsAddedOnlyWhenNoEntryHasItsTitle) {
   Create();
-  form->AddDefaultTool();
+  form->ToolsPage().AddDefaultTool();
   EXPECT_EQ(Config().Tools().Count(), 1u);
   UseTools({L"FIREBIRD GÜNLÜĞÜ=wordpad.exe"});
-  form->AddDefaultTool();
+  form->ToolsPage().AddDefaultTool();
   EXPECT_EQ(Config().Tools().Lines(), std::vector<std::wstring>{L"FIREBIRD GÜNLÜĞÜ=wordpad.exe"});
   UseTools({});  // deleted: the next start brings it back, at the end
-  form->AddDefaultTool();
+  form->ToolsPage().AddDefaultTool();
   EXPECT_EQ(Config().Tools().Lines(), std::vector<std::wstring>{kDefaultLine});
 }
 
 TEST_F(ToolsPage, AddEditAndDeletePersistAndFollowInListAndTrayMenu) {
   Create();
   ShowToolsPage();
-  ASSERT_TRUE(DriveToolDialog([&] { form->acAddToolsExecute(); },
+  ASSERT_TRUE(DriveToolDialog([&] { form->ToolsPage().acAddToolsExecute(); },
                               [&](HWND d) {
                                 EXPECT_EQ(ItemText(d, TfrmTools::idTitleEdit), L"");
                                 Type(d, TfrmTools::idTitleEdit, L"  Isql ");
@@ -195,7 +196,7 @@ TEST_F(ToolsPage, AddEditAndDeletePersistAndFollowInListAndTrayMenu) {
 
   // Parameters added through edit bring the bar; the dialog opened with the stored values.
   Select(1);
-  ASSERT_TRUE(DriveToolDialog([&] { form->acEditToolsExecute(); },
+  ASSERT_TRUE(DriveToolDialog([&] { form->ToolsPage().acEditToolsExecute(); },
                               [&](HWND d) {
                                 EXPECT_EQ(ItemText(d, TfrmTools::idTitleEdit), L"Isql");
                                 EXPECT_EQ(ItemText(d, TfrmTools::idProgramEdit), L"isql.exe");
@@ -208,7 +209,7 @@ TEST_F(ToolsPage, AddEditAndDeletePersistAndFollowInListAndTrayMenu) {
   EXPECT_EQ(Selected(), 1);
 
   // A cancelled edit stores nothing.
-  ASSERT_TRUE(DriveToolDialog([&] { form->acEditToolsExecute(); },
+  ASSERT_TRUE(DriveToolDialog([&] { form->ToolsPage().acEditToolsExecute(); },
                               [&](HWND d) {
                                 EXPECT_EQ(ItemText(d, TfrmTools::idParamsEdit), L"-z");
                                 Type(d, TfrmTools::idProgramEdit, L"other.exe");
@@ -218,10 +219,10 @@ TEST_F(ToolsPage, AddEditAndDeletePersistAndFollowInListAndTrayMenu) {
 
   // Delete asks with the line's title; No keeps, Yes removes exactly that entry.
   dialogs.answers = {AnswerNo, AnswerYes};
-  form->acDeleteToolsExecute();
+  form->ToolsPage().acDeleteToolsExecute();
   EXPECT_EQ(dialogs.questions, std::vector<std::wstring>{L"Bu aracı silmek istediğinizden emin misiniz: Isql ?"});
   EXPECT_EQ(Config().Tools().Count(), 2u);
-  form->acDeleteToolsExecute();
+  form->ToolsPage().acDeleteToolsExecute();
   EXPECT_EQ(StoredToolsSection(), (std::vector<std::wstring>{L"Count=1", L"Item0=" + kDefaultLine}));
   EXPECT_EQ(ListLines(), std::vector<std::wstring>{L"Firebird günlüğü"});
   EXPECT_EQ(Selected(), LB_ERR);  // line 1 is gone
@@ -231,7 +232,7 @@ TEST_F(ToolsPage, AddEditAndDeletePersistAndFollowInListAndTrayMenu) {
   Select(0);
   dialogs.answers.clear();
   dialogs.answer = AnswerYes;
-  form->acDeleteToolsExecute();
+  form->ToolsPage().acDeleteToolsExecute();
   EXPECT_EQ(StoredToolsSection(), std::vector<std::wstring>{L"Count=0"});
   EXPECT_TRUE(ListLines().empty());
   EXPECT_EQ(TrayItemsAfterFixed(), std::vector<MenuItem>{Exit()});
@@ -241,7 +242,7 @@ TEST_F(ToolsPage, AddEditAndDeletePersistAndFollowInListAndTrayMenu) {
 TEST_F(ToolsPage, CancelledAddStoresNothingAndDeleteKeepsTheSelectionPosition) {
   Create();
   UseTools({L"A=a.exe", L"B=b.exe", L"C=c.exe"});
-  ASSERT_TRUE(DriveToolDialog([&] { form->acAddToolsExecute(); },
+  ASSERT_TRUE(DriveToolDialog([&] { form->ToolsPage().acAddToolsExecute(); },
                               [&](HWND d) {
                                 Type(d, TfrmTools::idTitleEdit, L"D");
                                 Type(d, TfrmTools::idProgramEdit, L"d.exe");
@@ -249,10 +250,10 @@ TEST_F(ToolsPage, CancelledAddStoresNothingAndDeleteKeepsTheSelectionPosition) {
                               }));
   EXPECT_EQ(Config().Tools().Count(), 3u);
   Select(1);
-  form->acDeleteToolsExecute();
+  form->ToolsPage().acDeleteToolsExecute();
   EXPECT_EQ(Config().Tools().Lines(), (std::vector<std::wstring>{L"A=a.exe", L"C=c.exe"}));
   EXPECT_EQ(Selected(), 1);
-  EXPECT_EQ(SendMessageW(form->lbxTools, LB_GETITEMDATA, 1, 0), 1);
+  EXPECT_EQ(SendMessageW(Ctl(*form, idToolList), LB_GETITEMDATA, 1, 0), 1);
 }
 
 TEST_F(ToolsPage, RepeatedTitleIsListedTwiceAndBothLaunchAndEditTheFirst) {
@@ -262,12 +263,12 @@ TEST_F(ToolsPage, RepeatedTitleIsListedTwiceAndBothLaunchAndEditTheFirst) {
   EXPECT_EQ(TrayItemsAfterFixed(),
             (std::vector<MenuItem>{Tool(0, L"Other"), Tool(1, L"Tool"), Tool(2, L"TOOL"), {0, L"-"}, Exit()}));
   Select(2);
-  form->acLaunchToolsExecute();
-  form->TrayToolClick(TfrmMain::kFirstTrayToolId + 1);
-  form->TrayToolClick(TfrmMain::kFirstTrayToolId + 2);
+  form->ToolsPage().acLaunchToolsExecute();
+  form->ToolsPage().TrayToolClick(TToolsPage::kFirstTrayToolId + 1);
+  form->ToolsPage().TrayToolClick(TToolsPage::kFirstTrayToolId + 2);
   EXPECT_EQ(launcher.opened, std::vector<std::wstring>(3, L"first.exe -a @"));
 
-  ASSERT_TRUE(DriveToolDialog([&] { form->acEditToolsExecute(); },
+  ASSERT_TRUE(DriveToolDialog([&] { form->ToolsPage().acEditToolsExecute(); },
                               [&](HWND d) {
                                 // The line's own title with the first entry's values.
                                 EXPECT_EQ(ItemText(d, TfrmTools::idTitleEdit), L"TOOL");
@@ -287,11 +288,11 @@ TEST_F(ToolsPage, TrayItemWithAnAmpersandLaunchesNothing) {
   Create();
   UseTools({L"R&D=rd.exe", L"Calc=calc.exe"});
   EXPECT_EQ(TrayItemsAfterFixed()[0], Tool(0, L"R&D"));
-  form->TrayToolClick(TfrmMain::kFirstTrayToolId);
+  form->ToolsPage().TrayToolClick(TToolsPage::kFirstTrayToolId);
   EXPECT_TRUE(launcher.opened.empty());
-  form->TrayToolClick(TfrmMain::kFirstTrayToolId + 5);  // no such item
+  form->ToolsPage().TrayToolClick(TToolsPage::kFirstTrayToolId + 5);  // no such item
   EXPECT_TRUE(launcher.opened.empty());
-  form->TrayToolClick(TfrmMain::kFirstTrayToolId + 1);
+  form->ToolsPage().TrayToolClick(TToolsPage::kFirstTrayToolId + 1);
   EXPECT_EQ(launcher.opened, std::vector<std::wstring>{L"calc.exe  @"});
   EXPECT_TRUE(dialogs.errors.empty());
 }
@@ -299,15 +300,15 @@ TEST_F(ToolsPage, TrayItemWithAnAmpersandLaunchesNothing) {
 TEST_F(ToolsPage, PlaceholderIsTheWholeParameterTextInAnyCase) {
   Create();
   UseTools({L"Lower=notepad.exe| $serverlog ", L"Mixed=notepad.exe|$SERVERLOG -x"});
-  form->LaunchTool(0);
-  form->LaunchTool(1);
+  form->ToolsPage().LaunchTool(0);
+  form->ToolsPage().LaunchTool(1);
   EXPECT_EQ(launcher.opened, (std::vector<std::wstring>{L"notepad.exe " + LogPath() + L" @",
                                                         L"notepad.exe $SERVERLOG -x @"}));
   // A root with a blank reaches the program as one argument.
   launcher.opened.clear();
   form->SetInstallation(DescribeInstallation(L"C:\\Program Files\\Firebird\\", ServerLayout::BinFolder, skFirebird,
                                              [](const std::wstring&) { return false; }));
-  form->LaunchTool(0);
+  form->ToolsPage().LaunchTool(0);
   EXPECT_EQ(launcher.opened,
             std::vector<std::wstring>{L"notepad.exe \"C:\\Program Files\\Firebird\\firebird.log\" @"});
 }
@@ -316,7 +317,7 @@ TEST_F(ToolsPage, FailedLaunchShowsTheSystemTextAndRestoresTheCursor) {
   Create();
   ShowToolsPage();
   launcher.failWith = ERROR_FILE_NOT_FOUND;
-  form->acLaunchToolsExecute();
+  form->ToolsPage().acLaunchToolsExecute();
   ASSERT_EQ(dialogs.errors.size(), 1u);
   EXPECT_EQ(dialogs.errors[0], SystemErrorText(ERROR_FILE_NOT_FOUND));
   EXPECT_FALSE(dialogs.errors[0].empty());
@@ -328,31 +329,31 @@ TEST_F(ToolsPage, MouseDownSelectsTheLineUnderThePointerOrNoneBelowTheLast) {
   Create();
   UseTools({L"A=a.exe", L"B=b.exe"});
   RECT second;
-  SendMessageW(form->lbxTools, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&second));
+  SendMessageW(Ctl(*form, idToolList), LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&second));
   const int x = (second.left + second.right) / 2;
-  form->lbxToolsMouseDown(x, (second.top + second.bottom) / 2);
+  form->ToolsPage().lbxToolsMouseDown(x, (second.top + second.bottom) / 2);
   EXPECT_EQ(Selected(), 1);
-  form->lbxToolsMouseDown(x, second.bottom + 5);
+  form->ToolsPage().lbxToolsMouseDown(x, second.bottom + 5);
   EXPECT_EQ(Selected(), LB_ERR);
 
   // Real clicks on the list: a plain click below the last line selects nothing either, and a
   // double click there launches nothing.
   const LPARAM onFirst = MAKELPARAM(x, second.top - 3);
   const LPARAM below = MAKELPARAM(x, second.bottom + 5);
-  SendMessageW(form->lbxTools, WM_LBUTTONDOWN, MK_LBUTTON, onFirst);
-  SendMessageW(form->lbxTools, WM_LBUTTONUP, 0, onFirst);
+  SendMessageW(Ctl(*form, idToolList), WM_LBUTTONDOWN, MK_LBUTTON, onFirst);
+  SendMessageW(Ctl(*form, idToolList), WM_LBUTTONUP, 0, onFirst);
   EXPECT_EQ(Selected(), 0);
-  SendMessageW(form->lbxTools, WM_LBUTTONDOWN, MK_LBUTTON, below);
-  SendMessageW(form->lbxTools, WM_LBUTTONUP, 0, below);
+  SendMessageW(Ctl(*form, idToolList), WM_LBUTTONDOWN, MK_LBUTTON, below);
+  SendMessageW(Ctl(*form, idToolList), WM_LBUTTONUP, 0, below);
   EXPECT_EQ(Selected(), LB_ERR);
   // The launch action is enabled from the last idle moment, when a line was selected.
   auto clickThenDoubleClick = [&](LPARAM at) {
-    SendMessageW(form->lbxTools, WM_LBUTTONDOWN, MK_LBUTTON, onFirst);
-    SendMessageW(form->lbxTools, WM_LBUTTONUP, 0, onFirst);
+    SendMessageW(Ctl(*form, idToolList), WM_LBUTTONDOWN, MK_LBUTTON, onFirst);
+    SendMessageW(Ctl(*form, idToolList), WM_LBUTTONUP, 0, onFirst);
     form->ActionListUpdate();
-    ASSERT_TRUE(form->acLaunchTools.enabled);
-    SendMessageW(form->lbxTools, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    SendMessageW(form->lbxTools, WM_LBUTTONUP, 0, at);
+    ASSERT_TRUE(form->ToolsPage().acLaunchTools.enabled);
+    SendMessageW(Ctl(*form, idToolList), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageW(Ctl(*form, idToolList), WM_LBUTTONUP, 0, at);
   };
   clickThenDoubleClick(below);
   EXPECT_TRUE(launcher.opened.empty());
@@ -360,7 +361,7 @@ TEST_F(ToolsPage, MouseDownSelectsTheLineUnderThePointerOrNoneBelowTheLast) {
   EXPECT_EQ(launcher.opened, std::vector<std::wstring>{L"a.exe  @"});
 
   // A menu opened from the keyboard reports a point outside the list: the selection stays.
-  form->lbxToolsMouseDown(-5, -5);
+  form->ToolsPage().lbxToolsMouseDown(-5, -5);
   EXPECT_EQ(Selected(), 0);
 }
 
@@ -370,21 +371,21 @@ TEST_F(ToolsPage, KeyboardContextMenuOpensAtTheSelectedToolOrTheListCorner) {
   Create();
   UseTools({L"One=a.exe|", L"Two=b.exe|", L"Three=c.exe|"});
   POINT corner{0, 0};
-  ClientToScreen(form->lbxTools, &corner);
+  ClientToScreen(Ctl(*form, idToolList), &corner);
   Select(-1);
-  POINT pt = form->ContextMenuPoint(form->lbxTools, -1);
+  POINT pt = form->ToolsPage().ContextMenuPoint(-1);
   EXPECT_EQ(pt.x, corner.x);
   EXPECT_EQ(pt.y, corner.y);
 
   Select(2);
   RECT item{};
-  SendMessageW(form->lbxTools, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
-  pt = form->ContextMenuPoint(form->lbxTools, -1);
+  SendMessageW(Ctl(*form, idToolList), LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
+  pt = form->ToolsPage().ContextMenuPoint(-1);
   EXPECT_EQ(pt.x, corner.x + item.left);
   EXPECT_EQ(pt.y, corner.y + item.bottom);
   EXPECT_GT(item.bottom, 0);
 
-  pt = form->ContextMenuPoint(form->lbxTools, MAKELPARAM(300, 200));
+  pt = form->ToolsPage().ContextMenuPoint(MAKELPARAM(300, 200));
   EXPECT_EQ(pt.x, 300);
   EXPECT_EQ(pt.y, 200);
 }

@@ -1,4 +1,4 @@
-#include "app/Controls.h"
+#include "shell/Controls.h"
 
 #include <commctrl.h>
 

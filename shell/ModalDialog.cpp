@@ -1,48 +1,35 @@
-#include "app/ModalDialog.h"
+#include "shell/ModalDialog.h"
 
-#include "app/Controls.h"
+#include "shell/Controls.h"
+#include "shell/Messages.h"
+#include "shell/Window.h"
 
 namespace vantrel {
 namespace {
 
 constexpr wchar_t kDialogClass[] = L"TVantrelDialog";
-constexpr UINT kFocusEditMessage = WM_APP + 1;
 
 }  // namespace
 
 TModalDialog::TModalDialog(HWND owner, const std::wstring& caption, int clientWidth,
                            int clientHeight, int minWidth, int minHeight)
     : owner_(owner), minWidth_(minWidth), minHeight_(minHeight) {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kDialogClass;
-    RegisterClassExW(&wc);
-    registered = true;
-  }
+  RegisterWindowClassFor<TModalDialog>({kDialogClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)});
   font_ = ui::CreateWindowFont(FW_NORMAL);
   boldFont_ = ui::CreateWindowFont(FW_BOLD);
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   RECT r{0, 0, clientWidth, clientHeight};
   AdjustWindowRectEx(&r, style, FALSE, exStyle);
-  hwnd_ = CreateWindowExW(exStyle, kDialogClass, caption.c_str(), style, 0, 0, r.right - r.left,
-                          r.bottom - r.top, owner, nullptr, GetModuleHandleW(nullptr), this);
+  OffsetRect(&r, -r.left, -r.top);
+  hwnd_ = CreateOwnedWindow(kDialogClass, this, exStyle, caption.c_str(), style, r, owner);
   const int w = r.right - r.left, h = r.bottom - r.top;
   SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
                (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 TModalDialog::~TModalDialog() {
-  if (hwnd_) {
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);
-  }
+  DestroyOwnedWindow(hwnd_);
   DeleteObject(font_);
   DeleteObject(boldFont_);
 }
@@ -81,7 +68,7 @@ void TModalDialog::EndModal(Result result) {
 
 // Posted, so it arrives inside the modal loop after the window has been shown and activated.
 void TModalDialog::FocusWhenShown(HWND edit) {
-  PostMessageW(hwnd_, kFocusEditMessage, reinterpret_cast<WPARAM>(edit), 0);
+  PostMessageW(hwnd_, WMAPP_FOCUSEDIT, reinterpret_cast<WPARAM>(edit), 0);
 }
 
 LRESULT TModalDialog::OnColor(HDC dc, HWND) {
@@ -89,17 +76,8 @@ LRESULT TModalDialog::OnColor(HDC dc, HWND) {
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-LRESULT CALLBACK TModalDialog::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<TModalDialog*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = hwnd;
-  }
-  auto* self = reinterpret_cast<TModalDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return self ? self->Handle(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-LRESULT TModalDialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT TModalDialog::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (!hwnd_) hwnd_ = hwnd;  // messages arrive before CreateWindowEx returns
   switch (msg) {
     case DM_GETDEFID: {
       // Enter presses a focused push button, as in any dialog, else the default button.
@@ -130,7 +108,7 @@ LRESULT TModalDialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       EndModal(mrCancel);
       return 0;
-    case kFocusEditMessage: {
+    case WMAPP_FOCUSEDIT: {
       HWND edit = reinterpret_cast<HWND>(wp);
       SetFocus(edit);
       SendMessageW(edit, EM_SETSEL, 0, -1);

@@ -27,6 +27,8 @@ class TModalDialog {
   void EndModal(Result result);
   Result ModalResult() const { return result_; }
 
+  LRESULT WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
  protected:
   // A control's command (button click, edit change ...). Return true when handled.
   virtual bool OnCommand(int id, int code, HWND control) { return false; }
@@ -38,8 +40,6 @@ class TModalDialog {
   void FocusWhenShown(HWND edit);
 
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
 
   HWND owner_;
   HWND hwnd_ = nullptr;

@@ -1,0 +1,88 @@
+#pragma once
+// The start page: the server's and the guardian's state, starting and stopping them, and the
+// three startup check boxes. The start and stop code works without the page's controls, for the
+// tray menu of a window that was never shown.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "server/rules/StartupChoice.h"
+#include "shell/Page.h"
+
+namespace vantrel {
+
+class TStartPage final : public TPage {
+ public:
+  explicit TStartPage(IPageHost& host);
+
+  // What the discovery found, shown on the page: the server's version, its dependents and
+  // whether the guardian can be used; then the state and the startup settings are read.
+  void InstallationFound(bool guardianAvailable);
+  bool GuardianAvailable() const { return guardianAvailable_; }
+  // The controls follow the user's rights; a limited administrator is offered a restart.
+  void EnableControls();
+
+  // Status: what the page, the tray icon and its menu show.
+  void RefreshServerState();
+  bool Running() const { return running_; }
+  // After each refresh: whether the server runs and the tooltip for the tray icon.
+  std::function<void(bool running, const std::wstring& toolTip)> onStateShown;
+  bool ServerWindowExists();
+  bool GuardianWindowExists();
+  bool ServerServiceRunning();
+  bool GuardianServiceRunning();
+  bool CanAdminister();
+
+  void btnStartStopClick();
+  void StartServer();
+  void StartServerNT();
+  void StartApplication();
+  void StartDependents();
+  void StopServer();
+  void StopServerAndReport();  // the user's stop: says so when the server's window stays
+  void StopServerNT();
+  void CloseApplications();
+  bool StopDependents();
+
+  // Startup settings: the check boxes as one plain value, read from and written to the machine.
+  const TStartupChoice& Choice() const { return choice_; }
+  void SetChoice(const TStartupChoice& choice);  // as a user's clicks would
+  void ReadStartupSettings();
+  void ApplyStartupSettings(bool withSender);  // and the question whether to start now
+  void ApplyServiceSettings();
+  void ApplyApplicationSettings();
+
+  // An administrator's filtered token can do nothing here: offered a restart with full rights.
+  void OfferElevation(bool offer);
+  bool ElevationOffered() const { return elevationOffered_; }
+  void acRestartElevatedExecute();
+  // Called when the offer changes, so that the tray menu can follow.
+  std::function<void(bool offered)> onElevationOffered;
+
+  TAction acStartServer, acStopServer, acRestartElevated;
+  std::vector<TAction*> Actions() override { return {&acStartServer, &acStopServer, &acRestartElevated}; }
+
+ protected:
+  void CreateControls() override;
+  bool OnCommand(int id, int code, HWND control) override;
+  bool LabelColor(HWND label, COLORREF& color) override;
+
+ private:
+  void ShowChoice();
+  TStartupPlan Plan() const;
+
+  const TInstallation& Installation() const { return host_.Installation(); }
+  Platform& Sys() { return host_.Sys(); }
+
+  bool guardianAvailable_ = false;
+  bool running_ = false;
+  bool elevationOffered_ = false;
+  TStartupChoice choice_;
+  HWND lblFBVersion = nullptr, lblGuardianState = nullptr, lblServerState = nullptr,
+       lblDependentServices = nullptr, cbxAutostart = nullptr, cbxService = nullptr,
+       cbxGuardian = nullptr, btnStartStop = nullptr, btnRestartElevated = nullptr;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,36 @@
+#pragma once
+// Tests reach a page's controls as a user does: by their ids, on the window's pages.
+#include <windows.h>
+
+#include "app/fMain.h"
+#include "shell/ControlIds.h"
+
+namespace vantrel {
+
+// The control of that id on any page of the window (every page made first) or on the window.
+inline HWND Ctl(TfrmMain& form, int id) {
+  form.CreateAllPages();
+  struct Search {
+    int id;
+    HWND found;
+  } search{id, nullptr};
+  EnumChildWindows(
+      form.Handle(),
+      [](HWND child, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (GetDlgCtrlID(child) != s->id) return TRUE;
+        s->found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Sets a check box and runs its click handling, as a user's click does.
+inline void Tick(HWND box, bool checked) {
+  if ((SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED) == checked) return;
+  SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(GetParent(box), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), BN_CLICKED), reinterpret_cast<LPARAM>(box));
+}
+
+}  // namespace vantrel
