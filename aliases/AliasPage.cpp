@@ -65,17 +65,9 @@ void FitPathColumn(HWND list) {
 
 TAliasPage::TAliasPage(IPageHost& host, TAliasFile& aliasFile)
     : TPage(host, txt::TabAlias), aliasFile_(aliasFile) {
-  auto bind = [](TAction& action, const wchar_t* caption, UINT menuId, UINT key, BYTE modifiers,
-                 std::function<void()> run) {
-    action.caption = caption;
-    action.menuId = menuId;
-    action.key = key;
-    action.modifiers = modifiers;
-    action.execute = std::move(run);
-  };
-  bind(acAddAlias, txt::AddAlias, idMenuAddAlias, VK_INSERT, 0, [this] { acAddAliasExecute(); });
-  bind(acEditAlias, txt::EditAlias, idMenuEditAlias, VK_RETURN, FALT, [this] { acEditAliasExecute(); });
-  bind(acDeleteAlias, txt::DeleteAlias, idMenuDeleteAlias, VK_DELETE, FCONTROL, [this] { acDeleteAliasExecute(); });
+  acAddAlias.Bind(txt::AddAlias, idMenuAddAlias, [this] { acAddAliasExecute(); }, VK_INSERT);
+  acEditAlias.Bind(txt::EditAlias, idMenuEditAlias, [this] { acEditAliasExecute(); }, VK_RETURN, FALT);
+  acDeleteAlias.Bind(txt::DeleteAlias, idMenuDeleteAlias, [this] { acDeleteAliasExecute(); }, VK_DELETE, FCONTROL);
   pmAlias = CreatePopupMenu();
   for (const TAction* action : {&acAddAlias, &acEditAlias, &acDeleteAlias})
     AppendMenuW(pmAlias, MF_STRING, action->menuId, action->caption.c_str());

@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "resources/Texts.h"
+#include "shell/Window.h"
 
 namespace vantrel {
 namespace {
@@ -25,12 +26,7 @@ void ApplyCursor(HCURSOR cursor) {
 bool (*ApplicationMessageHook)(UINT message) = nullptr;
 
 HWND CreateApplicationWindow(HINSTANCE instance) {
-  WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = ApplicationWndProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = kApplicationWindowClass;
-  RegisterClassExW(&wc);
+  RegisterWindowClass({kApplicationWindowClass, nullptr, nullptr, false}, ApplicationWndProc);
   // Never visible: it only carries the title another instance looks for and owns the boxes.
   applicationWindow = CreateWindowExW(0, kApplicationWindowClass, applicationTitle.c_str(),
                                       WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, nullptr,

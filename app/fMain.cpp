@@ -132,7 +132,7 @@ void TfrmMain::CreateWindowAndControls() {
   btnOk = ui::Button(hwnd_, idOk, txt::Ok, layout::kOk, font_);
   btnCancel = ui::Button(hwnd_, idCancel, txt::CancelDesign, layout::kCancel, font_, BS_DEFPUSHBUTTON);
   btnApply = ui::Button(hwnd_, idApply, txt::Apply, layout::kApply, font_);
-  ui::Enable(btnApply, false);
+  ui::Enable(btnApply, pending_);
   CreateActions();
   CreateMenus();
   RebuildTabs();
@@ -140,15 +140,10 @@ void TfrmMain::CreateWindowAndControls() {
 }
 
 void TfrmMain::CreateActions() {
-  auto bind = [](TAction& action, const wchar_t* caption, UINT menuId, std::function<void()> run) {
-    action.caption = caption;
-    action.menuId = menuId;
-    action.execute = std::move(run);
-  };
-  bind(acOpenCPA, txt::OpenCPA, idMenuOpenCPA, [this] { acOpenCPAExecute(); });
-  bind(acCloseCPA, txt::CloseCPA, idMenuCloseCPA, [this] { acCloseCPAExecute(); });
-  bind(acAliasManager, txt::AliasManager, idMenuAliasManager, [this] { acAliasManagerExecute(); });
-  bind(acConfigTools, txt::ConfigTools, idMenuConfigTools, [this] { acConfigToolsExecute(); });
+  acOpenCPA.Bind(txt::OpenCPA, idMenuOpenCPA, [this] { acOpenCPAExecute(); });
+  acCloseCPA.Bind(txt::CloseCPA, idMenuCloseCPA, [this] { acCloseCPAExecute(); });
+  acAliasManager.Bind(txt::AliasManager, idMenuAliasManager, [this] { acAliasManagerExecute(); });
+  acConfigTools.Bind(txt::ConfigTools, idMenuConfigTools, [this] { acConfigToolsExecute(); });
 }
 
 void TfrmMain::CreateMenus() {
@@ -383,17 +378,15 @@ void TfrmMain::pagMainChange() { Page(activePage_).Activated(); }
 // ---------------------------------------------------------------------------------------------
 // Pending changes, buttons, actions
 
-void TfrmMain::AnyChangeToSettings() {
-  ui::Enable(btnApply, true);
-  ui::SetText(btnCancel, txt::Cancel);
+void TfrmMain::ShowPendingChanges(bool pending) {
+  pending_ = pending;
+  ui::Enable(btnApply, pending);
+  ui::SetText(btnCancel, pending ? txt::Cancel : txt::Close);
 }
 
-bool TfrmMain::ChangesPending() const { return ui::IsEnabled(btnApply); }
+void TfrmMain::AnyChangeToSettings() { ShowPendingChanges(true); }
 
-void TfrmMain::FormShow() {
-  ui::Enable(btnApply, false);
-  ui::SetText(btnCancel, txt::Close);
-}
+void TfrmMain::FormShow() { ShowPendingChanges(false); }
 
 // Every page writes what it holds: the startup settings (and the question whether to start
 // now), the alias file, the tray tools, the login and the program's own Run entry.
@@ -403,8 +396,7 @@ void TfrmMain::ApplySettings(bool withSender) {
   tools_.RebuildTrayToolsMenu();
   tunnel_.ApplyAdminLogin();
   WriteRunEntry(L"Vantrel", ProgramFilePath(), L"-tray", enhanced_.ShowTrayIcon(), false);
-  ui::Enable(btnApply, false);
-  ui::SetText(btnCancel, txt::Close);
+  ShowPendingChanges(false);
 }
 
 void TfrmMain::btnOkClick() {
@@ -566,6 +558,12 @@ void TfrmMain::HandleCommand(int id, int code, HWND control) {
         a->Execute();
         return;
       }
+    return;
+  }
+  // A page's control tells its page; a command sent to the window for it is passed on.
+  if (HWND owner = GetParent(control); owner != hwnd_) {
+    for (int page = 0; page < PageCount; ++page)
+      if (Page(static_cast<PageId>(page)).Handle() == owner) SendMessageW(owner, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
     return;
   }
   if (code != BN_CLICKED) return;

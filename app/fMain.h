@@ -93,7 +93,7 @@ class TfrmMain final : public IPageHost {
   HFONT Font(bool bold) const override { return bold ? boldFont_ : font_; }
   const TInstallation& Installation() const override { return installation_; }
   void AnyChangeToSettings() override;
-  bool ChangesPending() const override;
+  bool ChangesPending() const override { return pending_; }
   void ApplySettings(bool withSender) override;
   void RefreshCurrentPage() override { pagMainChange(); }
   void Quit() override { acCloseCPAExecute(); }
@@ -124,6 +124,7 @@ class TfrmMain final : public IPageHost {
   void ApplyStoredWindowPosition();
   void ShowTrayServerItems(bool elevationOffered);
   void FailStartUp(const std::wstring& message);
+  void ShowPendingChanges(bool pending);
   TPage& Page(PageId id);
   std::vector<TAction*> AllActions();
 
@@ -154,6 +155,7 @@ class TfrmMain final : public IPageHost {
   PageId activePage_ = tabStartup;
   bool showAtStart_ = true;
   bool timerEnabled_ = false;
+  bool pending_ = false;  // Apply has something to write
   std::wstring trayToolTip_;
   HICON trayIcon_ = nullptr;
 };

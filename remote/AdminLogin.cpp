@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "shell/DelayLoad.h"
 #include "shell/Registry.h"
 
 namespace vantrel {
@@ -21,7 +22,8 @@ std::optional<std::vector<BYTE>> Protect(const std::wstring& text) {
   DATA_BLOB plain{static_cast<DWORD>(text.size() * sizeof(wchar_t)),
                   reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text.data()))};
   DATA_BLOB sealed{};
-  if (!CryptProtectData(&plain, L"Vantrel", nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &sealed))
+  auto* protect = SystemFunction<decltype(CryptProtectData)>(L"crypt32.dll", "CryptProtectData");
+  if (!protect || !protect(&plain, L"Vantrel", nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &sealed))
     return std::nullopt;
   std::unique_ptr<BYTE, LocalFreer> owned(sealed.pbData);
   return std::vector<BYTE>(sealed.pbData, sealed.pbData + sealed.cbData);
@@ -30,7 +32,8 @@ std::optional<std::vector<BYTE>> Protect(const std::wstring& text) {
 std::wstring Unprotect(std::vector<BYTE> bytes) {
   DATA_BLOB sealed{static_cast<DWORD>(bytes.size()), bytes.data()};
   DATA_BLOB plain{};
-  if (!CryptUnprotectData(&sealed, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &plain))
+  auto* unprotect = SystemFunction<decltype(CryptUnprotectData)>(L"crypt32.dll", "CryptUnprotectData");
+  if (!unprotect || !unprotect(&sealed, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &plain))
     return {};
   std::unique_ptr<BYTE, LocalFreer> owned(plain.pbData);
   std::wstring text(reinterpret_cast<const wchar_t*>(plain.pbData), plain.cbData / sizeof(wchar_t));

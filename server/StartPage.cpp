@@ -21,14 +21,9 @@ constexpr COLORREF kMaroon = RGB(128, 0, 0);
 }  // namespace
 
 TStartPage::TStartPage(IPageHost& host) : TPage(host, txt::TabStartup) {
-  auto bind = [](TAction& action, const wchar_t* caption, UINT menuId, std::function<void()> run) {
-    action.caption = caption;
-    action.menuId = menuId;
-    action.execute = std::move(run);
-  };
-  bind(acStartServer, txt::StartServer, idMenuStartServer, [this] { StartServer(); });
-  bind(acStopServer, txt::StopServer, idMenuStopServer, [this] { StopServerAndReport(); });
-  bind(acRestartElevated, txt::RestartElevated, idMenuRestartElevated, [this] { acRestartElevatedExecute(); });
+  acStartServer.Bind(txt::StartServer, idMenuStartServer, [this] { StartServer(); });
+  acStopServer.Bind(txt::StopServer, idMenuStopServer, [this] { StopServerAndReport(); });
+  acRestartElevated.Bind(txt::RestartElevated, idMenuRestartElevated, [this] { acRestartElevatedExecute(); });
 }
 
 void TStartPage::CreateControls() {

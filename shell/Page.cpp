@@ -69,9 +69,8 @@ LRESULT TPage::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (OnCommand(LOWORD(wp), HIWORD(wp), control)) return 0;
       } catch (...) {
         host_.Sys().dialogs.ShowError(CaughtErrorText());
-        return 0;
       }
-      return SendMessageW(GetParent(hwnd), msg, wp, lp);
+      return 0;
     }
     case WM_NOTIFY:
       try {

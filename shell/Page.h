@@ -26,6 +26,14 @@ struct TAction {
   void Execute() {
     if (enabled && execute) execute();
   }
+
+  void Bind(const wchar_t* caption_, UINT menuId_, std::function<void()> run, UINT key_ = 0, BYTE modifiers_ = 0) {
+    caption = caption_;
+    menuId = menuId_;
+    execute = std::move(run);
+    key = key_;
+    modifiers = modifiers_;
+  }
 };
 
 class IPageHost {

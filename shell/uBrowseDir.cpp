@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "shell/Application.h"
+#include "shell/DelayLoad.h"
 
 namespace vantrel {
 namespace {
@@ -54,15 +55,20 @@ class ShellMemory {
 // The dialog needs COM on this thread; a thread that already has it keeps its own setting.
 class ComApartment {
  public:
-  ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ComApartment() {
+    auto* initialise = SystemFunction<decltype(CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    uninitialise_ = SystemFunction<decltype(CoUninitialize)>(L"ole32.dll", "CoUninitialize");
+    initialised_ = initialise && uninitialise_ && SUCCEEDED(initialise(nullptr, COINIT_APARTMENTTHREADED));
+  }
   ~ComApartment() {
-    if (initialised_) CoUninitialize();
+    if (initialised_) uninitialise_();
   }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
 
  private:
-  bool initialised_;
+  decltype(CoUninitialize)* uninitialise_ = nullptr;
+  bool initialised_ = false;
 };
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM initialFolder) {

@@ -21,7 +21,7 @@ std::wstring AsciiLower(std::wstring text) {
 }
 
 struct ItemListDeleter {
-  void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
+  void operator()(ITEMIDLIST* list) const { ILFree(list); }
 };
 
 }  // namespace

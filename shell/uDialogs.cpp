@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "shell/Application.h"
+#include "shell/DelayLoad.h"
 #include "shell/uBrowseDir.h"
 
 namespace vantrel {
@@ -69,7 +70,8 @@ class TDialogs : public IDialogs {
     BOOL accepted;
     {
       TaskWindowsDisabled modal;
-      accepted = GetOpenFileNameW(&dialog);
+      auto* open = SystemFunction<decltype(GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+      accepted = open && open(&dialog);
     }
     if (!accepted) return false;
     chosen = file.data();

@@ -88,18 +88,10 @@ bool IsToolPosition(int position) {
 }  // namespace
 
 TToolsPage::TToolsPage(IPageHost& host) : TPage(host, txt::TabTools) {
-  auto bind = [](TAction& action, const wchar_t* caption, UINT menuId, UINT key, BYTE modifiers,
-                 std::function<void()> run) {
-    action.caption = caption;
-    action.menuId = menuId;
-    action.key = key;
-    action.modifiers = modifiers;
-    action.execute = std::move(run);
-  };
-  bind(acAddTools, txt::AddTool, idMenuAddTools, VK_INSERT, 0, [this] { acAddToolsExecute(); });
-  bind(acEditTools, txt::EditTool, idMenuEditTools, VK_RETURN, FALT, [this] { acEditToolsExecute(); });
-  bind(acDeleteTools, txt::DeleteTool, idMenuDeleteTools, VK_DELETE, FCONTROL, [this] { acDeleteToolsExecute(); });
-  bind(acLaunchTools, txt::LaunchTool, idMenuLaunchTools, VK_RETURN, 0, [this] { acLaunchToolsExecute(); });
+  acAddTools.Bind(txt::AddTool, idMenuAddTools, [this] { acAddToolsExecute(); }, VK_INSERT);
+  acEditTools.Bind(txt::EditTool, idMenuEditTools, [this] { acEditToolsExecute(); }, VK_RETURN, FALT);
+  acDeleteTools.Bind(txt::DeleteTool, idMenuDeleteTools, [this] { acDeleteToolsExecute(); }, VK_DELETE, FCONTROL);
+  acLaunchTools.Bind(txt::LaunchTool, idMenuLaunchTools, [this] { acLaunchToolsExecute(); }, VK_RETURN);
   pmTools = CreatePopupMenu();
   for (const TAction* action : {&acAddTools, &acEditTools, &acDeleteTools})
     AppendMenuW(pmTools, MF_STRING, action->menuId, action->caption.c_str());
