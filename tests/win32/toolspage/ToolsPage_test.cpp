@@ -389,3 +389,57 @@ TEST_F(ToolsPage, KeyboardContextMenuOpensAtTheSelectedToolOrTheListCorner) {
   EXPECT_EQ(pt.x, 300);
   EXPECT_EQ(pt.y, 200);
 }
+
+namespace {
+
+// A host of the page's own: the page needs nothing of the main window.
+struct LoneHost : IPageHost {
+  explicit LoneHost(Platform& platform) : platform(platform) {
+    window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 420, 213, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  }
+  ~LoneHost() override { DestroyWindow(window); }
+  Platform& Sys() override { return platform; }
+  HWND Window() const override { return window; }
+  HFONT Font(bool) const override { return nullptr; }
+  const TInstallation& Installation() const override { return installation; }
+  void AnyChangeToSettings() override { ++changes; }
+  bool ChangesPending() const override { return changes > 0; }
+  void ApplySettings(bool) override {}
+  void RefreshCurrentPage() override {}
+  void Quit() override {}
+  void RestartElevated() override {}
+
+  Platform& platform;
+  HWND window = nullptr;
+  TInstallation installation;
+  int changes = 0;
+};
+
+}  // namespace
+
+TEST_F(ToolsPage, ThePageWorksOnAHostOfItsOwn) {
+  while (Config().Tools().Count() > 0) Config().Tools().Delete(0);
+  Config().Tools().Add(L"One=a.exe|-x");
+  Config().Tools().Add(L"Two=b.exe|$SERVERLOG");
+  LoneHost host(platform);
+  host.installation.serverLog = L"C:\\Program Files\\Firebird\\firebird.log";
+  TToolsPage page(host);
+  page.Create(host.Window(), RECT{0, 0, 406, 146});
+  page.SetCurrent(true);
+  page.Activated();  // lists the tools and selects the first
+  HWND list = page.Control(idToolList);
+  ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2);
+  page.UpdateActions(page.Current());
+  EXPECT_TRUE(page.acLaunchTools.enabled);
+
+  page.acLaunchToolsExecute();
+  SendMessageW(list, LB_SETCURSEL, 1, 0);
+  page.acLaunchToolsExecute();
+  EXPECT_EQ(launcher.opened, (std::vector<std::wstring>{L"a.exe -x @",
+                                                        L"b.exe \"C:\\Program Files\\Firebird\\firebird.log\" @"}));
+  page.acDeleteToolsExecute();
+  EXPECT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(Config().Tools().Count(), 1u);
+  EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
+}
