@@ -113,7 +113,7 @@ bool TAliasPage::OnNotify(const NMHDR& header) {
 bool TAliasPage::OnContextMenu(HWND target, LPARAM lp) {
   if (target != lvAlias) return false;
   UpdateActions(Current());
-  FollowActions(pmAlias);
+  FollowActions({pmAlias});
   TrackMenu(pmAlias, ContextMenuPoint(lp));
   return true;
 }

@@ -438,8 +438,7 @@ void TfrmMain::ActionListUpdate() {
   for (int id = 0; id < PageCount; ++id) {
     TPage& page = Page(static_cast<PageId>(id));
     page.UpdateActions(page.Current());
-    page.FollowActions(page.ContextMenu());
-    page.FollowActions(pmSysTray);
+    page.FollowActions({page.ContextMenu(), pmSysTray});
   }
   for (TAction* a : {&acOpenCPA, &acCloseCPA, &acAliasManager, &acConfigTools})
     EnableMenuItem(pmSysTray, a->menuId, MF_BYCOMMAND | (a->enabled ? MF_ENABLED : MF_GRAYED));

@@ -35,7 +35,7 @@ void TTunnelPage::CreateControls() {
 void TTunnelPage::ShowSettings() {
   if (!Created() || filling_) return;
   filling_ = true;
-  SendMessageW(CHK_Zibidi, BM_SETCHECK, settings_.ZeeBeeDee() ? BST_CHECKED : BST_UNCHECKED, 0);
+  ui::SetChecked(CHK_Zibidi, settings_.ZeeBeeDee());
   if (PortOfText(ui::GetText(ZiBiDi_Portu)) != settings_.ZeeBeeDeePort())
     ui::SetText(ZiBiDi_Portu, std::to_wstring(settings_.ZeeBeeDeePort()));
   ui::UpdateText(PAN_Def_Path, FromAnsi(settings_.DefaultPath()));

@@ -17,7 +17,7 @@ void TEnhancedPage::CreateControls() {
   btnChangeRoot = Button(p, idChangeRoot, txt::ChangeRoot, {316, 26, 80, 25}, Font());
   Enable(btnChangeRoot, rootChangeable_);
   cbxShowTrayIcon = CheckBox(p, idShowTrayIcon, txt::ShowTrayIcon, {8, 70, 390, 17}, Font());
-  SendMessageW(cbxShowTrayIcon, BM_SETCHECK, showTrayIcon_ ? BST_CHECKED : BST_UNCHECKED, 0);
+  SetChecked(cbxShowTrayIcon, showTrayIcon_);
 }
 
 bool TEnhancedPage::OnCommand(int id, int code, HWND control) {
@@ -43,7 +43,7 @@ void TEnhancedPage::ShowRootDirectory(const std::wstring& root, bool changeable)
 
 void TEnhancedPage::SetShowTrayIcon(bool show) {
   if (show == showTrayIcon_) return;
-  if (Created()) SendMessageW(cbxShowTrayIcon, BM_SETCHECK, show ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (Created()) ui::SetChecked(cbxShowTrayIcon, show);
   cbxShowTrayIconClick(show);
 }
 

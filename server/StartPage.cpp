@@ -82,7 +82,7 @@ void TStartPage::ShowChoice() {
   if (!Created()) return;
   for (auto [box, checked] : {std::pair{cbxAutostart, choice_.autostart}, std::pair{cbxService, choice_.service},
                               std::pair{cbxGuardian, choice_.guardian}})
-    SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    ui::SetChecked(box, checked);
 }
 
 void TStartPage::InstallationFound(bool guardianAvailable) {

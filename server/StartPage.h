@@ -72,6 +72,7 @@ class TStartPage final : public TPage {
  private:
   void ShowChoice();
   TStartupPlan Plan() const;
+  void WriteRunValue(const TStartupPlan& plan);
 
   const TInstallation& Installation() const { return host_.Installation(); }
   Platform& Sys() { return host_.Sys(); }

@@ -63,17 +63,19 @@ TStartupPlan TStartPage::Plan() const {
 }
 
 void TStartPage::ApplyServiceSettings() {
-  for (const TStartTypeChange& change : Plan().startTypes) {
+  const TStartupPlan plan = Plan();
+  for (const TStartTypeChange& change : plan.startTypes) {
     const std::wstring& service = change.service == ServerRole::Server ? Installation().serverServiceName
                                                                        : Installation().guardianServiceName;
     Sys().services.SetServiceStartType(service, change.enabled, change.automatic);
   }
-  ApplyApplicationSettings();
+  WriteRunValue(plan);
 }
 
+void TStartPage::ApplyApplicationSettings() { WriteRunValue(Plan()); }
+
 // Services leave the Run value deleted; applications have it name the program to start.
-void TStartPage::ApplyApplicationSettings() {
-  const TStartupPlan plan = Plan();
+void TStartPage::WriteRunValue(const TStartupPlan& plan) {
   WriteRunEntry(kServerRunEntry, plan.runProgram, L"-a", !plan.runProgram.empty(), true);
   if (plan.writeGuardianOption) WriteGuardianOptions(plan.guardianOption);
 }

@@ -97,6 +97,9 @@ void UpdateText(HWND control, const std::wstring& text) {
   if (GetText(control) != text) SetWindowTextW(control, text.c_str());
 }
 bool IsChecked(HWND checkBox) { return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void SetChecked(HWND checkBox, bool checked) {
+  SendMessageW(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
 void Enable(HWND control, bool enabled) { EnableWindow(control, enabled ? TRUE : FALSE); }
 bool IsEnabled(HWND control) { return IsWindowEnabled(control) != FALSE; }
 void Show(HWND control, bool visible) { ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE); }

@@ -31,6 +31,8 @@ void SetText(HWND control, const std::wstring& text);
 // nothing changed, and the status labels are set every second.
 void UpdateText(HWND control, const std::wstring& text);
 bool IsChecked(HWND checkBox);
+// Sets the check mark only: no click handling runs.
+void SetChecked(HWND checkBox, bool checked);
 void Enable(HWND control, bool enabled);
 bool IsEnabled(HWND control);
 void Show(HWND control, bool visible);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "shell/Controls.h"
 #include "shell/OsError.h"
 #include "shell/Window.h"
 
@@ -27,12 +28,6 @@ void TPage::Create(HWND parent, const RECT& area) {
   CreateControls();
 }
 
-void TPage::SetCheckBox(HWND checkBox, bool checked) {
-  if ((SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED) == checked) return;
-  SendMessageW(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-  OnCommand(GetDlgCtrlID(checkBox), BN_CLICKED, checkBox);
-}
-
 bool TPage::RunActionOf(UINT menuId, HWND button) {
   for (TAction* action : Actions()) {
     const bool byMenu = button == nullptr && menuId != 0 && action->menuId == menuId;
@@ -46,11 +41,13 @@ bool TPage::RunActionOf(UINT menuId, HWND button) {
   return false;
 }
 
-void TPage::FollowActions(HMENU menu) {
+void TPage::FollowActions(std::initializer_list<HMENU> menus) {
   for (TAction* action : Actions()) {
     for (HWND button : action->buttons)
-      if ((IsWindowEnabled(button) != FALSE) != action->enabled) EnableWindow(button, action->enabled);
-    if (menu) EnableMenuItem(menu, action->menuId, MF_BYCOMMAND | (action->enabled ? MF_ENABLED : MF_GRAYED));
+      if (ui::IsEnabled(button) != action->enabled) ui::Enable(button, action->enabled);
+    const UINT state = MF_BYCOMMAND | (action->enabled ? MF_ENABLED : MF_GRAYED);
+    for (HMENU menu : menus)
+      if (menu) EnableMenuItem(menu, action->menuId, state);
   }
 }
 

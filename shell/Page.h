@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -80,8 +81,8 @@ class TPage {
   virtual void Activated() {}
   // The popup menu of the page's list, if it has one; its items follow the actions.
   virtual HMENU ContextMenu() const { return nullptr; }
-  // Buttons and the items of menu follow the enabled state of the page's actions.
-  void FollowActions(HMENU menu);
+  // The buttons and the items of the menus follow the enabled state of the page's actions.
+  void FollowActions(std::initializer_list<HMENU> menus);
 
   LRESULT WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
@@ -94,8 +95,6 @@ class TPage {
   // A label's own text colour; false for the standard one.
   virtual bool LabelColor(HWND label, COLORREF& color) { return false; }
 
-  // A check box changed by the program runs its click handling, as a user click does.
-  void SetCheckBox(HWND checkBox, bool checked);
   // Runs the action of a menu item of one of the page's menus or its buttons.
   bool RunActionOf(UINT menuId, HWND button);
   // Shows a popup menu of the page at a screen point; its commands come back to the page.

@@ -163,7 +163,7 @@ bool TToolsPage::OnContextMenu(HWND target, LPARAM lp) {
     lbxToolsMouseDown(client.x, client.y);
   }
   UpdateActions(Current());
-  FollowActions(pmTools);
+  FollowActions({pmTools});
   TrackMenu(pmTools, at);
   return true;
 }
