@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+#include "tests/sim/SimTesting.h"
+
 namespace e2e {
 namespace {
 
@@ -136,9 +138,7 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
 Vantrel::Vantrel(const std::wstring& arguments, bool waitIdle) {
   std::wstring commandLine = L"\"" + BinDir() + L"\\vantrel.exe\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
-  STARTUPINFOW si{sizeof(si)};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      BinDir().c_str(), &si, &pi_))
+  if (!vantrel::sim::testing::StartProcess(commandLine, BinDir(), pi_))
     throw std::runtime_error("cannot start vantrel.exe");
   if (waitIdle) WaitForInputIdle(pi_.hProcess, 10000);
 }

@@ -13,6 +13,7 @@
 
 #include "shell/ControlIds.h"
 #include "tests/e2e/Harness.h"
+#include "tests/sim/SimTesting.h"
 #include "tests/win32/socketpage/ClientLibraryDouble.h"
 #include "tests/win32/socketpage/LineClient.h"
 
@@ -50,10 +51,7 @@ class TProgramWithClientLibrary {
     fs::copy_file(bin / clientdouble::kFolderFromBin / clientdouble::kFileName,
                   folder_ / clientdouble::kFileName);
     std::wstring commandLine = L"\"" + (folder_ / L"vantrel.exe").wstring() + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder_.c_str(), &si, &pi_))
+    if (!vantrel::sim::testing::StartProcess(commandLine, folder_.wstring(), pi_))
       throw std::runtime_error("cannot start the copy of vantrel.exe");
     WaitForInputIdle(pi_.hProcess, 10000);
   }

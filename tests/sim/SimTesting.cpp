@@ -1,6 +1,7 @@
 #include "tests/sim/SimTesting.h"
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "tests/sim/SimHost.h"
@@ -118,14 +119,30 @@ ChildProcess::~ChildProcess() {
   }
 }
 
+// Wine now and then refuses a process start on a loaded machine (CreateProcessW fails at once,
+// well before any time-out), while the same start succeeds a moment later. Only the start is
+// tried again, never what a test asserts; each refusal is written to the test's output.
+bool StartProcess(const std::wstring& commandLine, const std::wstring& workingFolder, PROCESS_INFORMATION& info) {
+  constexpr int kAttempts = 5;
+  for (int attempt = 1;; ++attempt) {
+    std::wstring mutableLine = commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info))
+      return true;
+    const DWORD code = GetLastError();
+    std::fprintf(stderr, "[process start] CreateProcessW refused (error %lu), attempt %d of %d: %ls\n",
+                 static_cast<unsigned long>(code), attempt, kAttempts, commandLine.c_str());
+    if (attempt == kAttempts) return false;
+    Sleep(200u * static_cast<DWORD>(attempt));
+  }
+}
+
 ChildProcess ChildProcess::Start(const std::wstring& commandLine, const std::wstring& workingFolder) {
-  std::wstring mutableLine = commandLine;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   ChildProcess child;
-  if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                     workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info)) {
+  if (StartProcess(commandLine, workingFolder, info)) {
     CloseHandle(info.hThread);
     child.process_ = UniqueHandle(info.hProcess);
   }

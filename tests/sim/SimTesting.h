@@ -43,6 +43,9 @@ class TempInstallation {
   std::wstring root_;
 };
 
+// CreateProcessW, tried again a few times when Wine refuses the start (said on stderr).
+bool StartProcess(const std::wstring& commandLine, const std::wstring& workingFolder, PROCESS_INFORMATION& info);
+
 // A started process; ended (TerminateProcess) when the test did not end it.
 class ChildProcess {
  public:
