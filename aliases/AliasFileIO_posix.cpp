@@ -93,11 +93,31 @@ void SyncFolderOf(const fs::path& file) {
   if (dir.Valid()) ::fsync(dir.Get());
 }
 
+TFileStamp StampOf(const struct stat& status) {
+  TFileStamp stamp;
+  stamp.exists = true;
+  stamp.size = static_cast<std::uint64_t>(status.st_size);
+  stamp.modified = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+  stamp.identity = (static_cast<std::uint64_t>(status.st_dev) << 32) ^ static_cast<std::uint64_t>(status.st_ino);
+  return stamp;
+}
+
 }  // namespace
 
-std::string ReadWholeFile(const fs::path& path) {
+TFileStamp FileStampOf(const fs::path& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return {};
+  return StampOf(status);
+}
+
+std::string ReadWholeFile(const fs::path& path, TFileStamp* stamp) {
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file.Valid()) Fail("Cannot open file", path, errno);
+  if (stamp) {
+    struct stat status {};
+    if (::fstat(file.Get(), &status) != 0) Fail("Cannot read file", path, errno);
+    *stamp = StampOf(status);
+  }
   std::string bytes;
   char buffer[65536];
   for (;;) {
@@ -110,7 +130,8 @@ std::string ReadWholeFile(const fs::path& path) {
   return bytes;
 }
 
-void WriteFileAtomically(const fs::path& path, const std::string& bytes) {
+bool WriteFileAtomically(const fs::path& path, const std::string& bytes, const std::function<bool()>& stillCurrent,
+                         TFileStamp* written) {
   const fs::path target = RealTarget(path);
   struct stat old {};
   const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
@@ -137,9 +158,17 @@ void WriteFileAtomically(const fs::path& path, const std::string& bytes) {
   if (!WriteAll(fd, bytes)) failWith(errno);
   if (replacing && !LeaveAnotherWholeSecond(fd, old.st_mtim.tv_sec)) failWith(errno);
   if (::fsync(fd) != 0) failWith(errno);
+  struct stat status {};
+  if (written && ::fstat(fd, &status) != 0) failWith(errno);
   if (!file.Close()) failWith(errno);
+  if (stillCurrent && !stillCurrent()) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
   if (::rename(temporary.c_str(), target.c_str()) != 0) failWith(errno);
   SyncFolderOf(target);
+  if (written) *written = StampOf(status);  // a rename keeps the inode and times
+  return true;
 }
 
 bool CanOpenForReadWrite(const fs::path& path) {

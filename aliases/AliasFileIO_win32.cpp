@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -55,11 +56,17 @@ std::string ReasonText(DWORD code) {
   return Utf8(text);
 }
 
-[[noreturn]] void Fail(const char* what, const fs::path& path, DWORD code) {
+// Another process has the file open in a way that keeps it from being opened or replaced now
+// (Windows answers a replacement of a file held without delete sharing with "access denied").
+bool HeldByAnother(DWORD code) {
+  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED;
+}
+
+[[noreturn]] void Fail(const char* what, const fs::path& path, DWORD code, bool held = false) {
   const std::string where = Utf8(path.wstring());
   const std::string reason = ReasonText(code);
   throw EAliasFileError(std::string(what) + " \"" + where + "\". " + reason, where, reason,
-                        static_cast<int>(code));
+                        static_cast<int>(code), held);
 }
 
 fs::path TemporaryNameFor(const fs::path& target) {
@@ -82,19 +89,6 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     done += written;
   }
   return true;
-}
-
-// A reader that holds the file open (the database server reads it now and then) makes the
-// replacement fail for a moment; a few short retries ride that out.
-bool ReplaceWith(const fs::path& temporary, const fs::path& target) {
-  for (int attempt = 0;; ++attempt) {
-    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return true;
-    const DWORD code = GetLastError();
-    if (attempt >= 10 || (code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION)) return false;
-    Sleep(50);
-    SetLastError(code);
-  }
 }
 
 constexpr std::uint64_t kTicksPerSecond = 10000000;  // FILETIME counts 100 ns
@@ -124,12 +118,37 @@ bool LeaveAnotherWholeSecond(HANDLE file, std::uint64_t previous) {
   return SetFileTime(file, nullptr, nullptr, &next) != 0;
 }
 
+TFileStamp StampOf(std::uint64_t size, const FILETIME& created, const FILETIME& written) {
+  TFileStamp stamp;
+  stamp.exists = true;
+  stamp.size = size;
+  stamp.modified = static_cast<std::int64_t>(Ticks(written));
+  stamp.identity = Ticks(created);  // a replacement brings the new file's creation time
+  return stamp;
+}
+
 }  // namespace
 
-std::string ReadWholeFile(const fs::path& path) {
+TFileStamp FileStampOf(const fs::path& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return {};
+  return StampOf((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow, data.ftCreationTime,
+                 data.ftLastWriteTime);
+}
+
+std::string ReadWholeFile(const fs::path& path, TFileStamp* stamp) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) Fail("Cannot open file", path, GetLastError());
+  if (!file.Valid()) {
+    const DWORD code = GetLastError();
+    Fail("Cannot open file", path, code, code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION);
+  }
+  if (stamp) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.Get(), &info)) Fail("Cannot read file", path, GetLastError());
+    *stamp = StampOf((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+                     info.ftCreationTime, info.ftLastWriteTime);
+  }
   std::string bytes;
   char buffer[65536];
   for (;;) {
@@ -141,7 +160,8 @@ std::string ReadWholeFile(const fs::path& path) {
   return bytes;
 }
 
-void WriteFileAtomically(const fs::path& path, const std::string& bytes) {
+bool WriteFileAtomically(const fs::path& path, const std::string& bytes, const std::function<bool()>& stillCurrent,
+                         TFileStamp* written) {
   const std::optional<std::uint64_t> previous = LastWriteTicks(path);
   fs::path temporary;
   HANDLE handle = INVALID_HANDLE_VALUE;
@@ -155,16 +175,32 @@ void WriteFileAtomically(const fs::path& path, const std::string& bytes) {
     }
   }
   FileHandle file(handle);
-  auto failWith = [&](DWORD code) {
+  auto failWith = [&](DWORD code, bool held = false) {
     file.Close();
     DeleteFileW(temporary.c_str());
-    Fail("Cannot write file", path, code);
+    Fail("Cannot write file", path, code, held);
   };
   if (!WriteAll(file.Get(), bytes)) failWith(GetLastError());
   if (previous && !LeaveAnotherWholeSecond(file.Get(), *previous)) failWith(GetLastError());
   if (!FlushFileBuffers(file.Get())) failWith(GetLastError());
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (written && !GetFileInformationByHandle(file.Get(), &info)) failWith(GetLastError());
   if (!file.Close()) failWith(GetLastError());
-  if (!ReplaceWith(temporary, path)) failWith(GetLastError());
+  if (stillCurrent && !stillCurrent()) {
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  // One attempt: a held file is the caller's to try again later, without blocking anyone here.
+  if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD code = GetLastError();
+    DeleteFileW(temporary.c_str());
+    Fail("Cannot write file", path, code, HeldByAnother(code));
+  }
+  // The moved file keeps the times and size it had under its temporary name.
+  if (written)
+    *written = StampOf((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+                       info.ftCreationTime, info.ftLastWriteTime);
+  return true;
 }
 
 bool CanOpenForReadWrite(const fs::path& path) {

@@ -23,8 +23,9 @@ bool Carries(std::string_view line, std::string_view marker) {
 
 }  // namespace
 
-EAliasFileError::EAliasFileError(const std::string& message, std::string path, std::string reason, int code)
-    : std::runtime_error(message), path_(std::move(path)), reason_(std::move(reason)), code_(code) {}
+EAliasFileError::EAliasFileError(const std::string& message, std::string path, std::string reason, int code,
+                                 bool held)
+    : std::runtime_error(message), path_(std::move(path)), reason_(std::move(reason)), code_(code), held_(held) {}
 
 TPlainAliasSettings::TPlainAliasSettings(std::string executableFolder)
     : executableFolder_(IncludeTrailingPathDelimiter(std::move(executableFolder))) {}
@@ -34,6 +35,13 @@ void TPlainAliasSettings::SetDefaultPath(const std::string& path) {
 }
 
 bool TPlainAliasSettings::DirectoryExists(const std::string& path) const { return IsDirectory(path); }
+
+void TPlainAliasSettings::SetValues(const TAliasSettingsValues& values) {
+  SetDefaultPath(values.defaultPath);
+  SetZeeBeeDee(values.zeeBeeDee);
+  SetZeeBeeDeePort(values.zeeBeeDeePort);
+  SetSocketPort(values.socketPort);
+}
 
 void TPlainAliasSettings::SaveAliasFile() {
   if (saveAliasFile) saveAliasFile();
@@ -55,16 +63,30 @@ std::vector<std::string> SplitAliasText(std::string_view bytes) {
   return lines;
 }
 
-std::string JoinAliasLines(const std::vector<std::string>& lines) {
+std::string JoinAliasLines(const std::vector<std::string>& lines, std::string_view lineEnd) {
   std::size_t size = 0;
-  for (const std::string& line : lines) size += line.size() + 2;
+  for (const std::string& line : lines) size += line.size() + lineEnd.size();
   std::string text;
   text.reserve(size);
   for (const std::string& line : lines) {
     text += line;
-    text += "\r\n";
+    text += lineEnd;
   }
   return text;
+}
+
+std::string_view PlatformLineEnd() {
+#ifdef _WIN32
+  return "\r\n";
+#else
+  return "\n";
+#endif
+}
+
+std::string_view LineEndOf(std::string_view bytes) {
+  const std::size_t brk = bytes.substr(0, bytes.find('\0')).find_first_of("\r\n");
+  if (brk == std::string_view::npos) return PlatformLineEnd();
+  return bytes[brk] == '\n' ? "\n" : "\r\n";
 }
 
 std::optional<std::int32_t> ParseAliasInteger(std::string_view text) {
@@ -276,8 +298,18 @@ bool TAliasList::LoadPort(std::string_view marker, int defaultPort, void (TAlias
   return true;
 }
 
-void TAliasList::LoadText(std::string_view bytes) {
+void TAliasList::SetText(std::string_view bytes) {
   lines_ = SplitAliasText(bytes);
+  lineEnd_ = LineEndOf(bytes);
+}
+
+void TAliasList::CopyLinesFrom(const TAliasList& other) {
+  lines_ = other.lines_;
+  lineEnd_ = other.lineEnd_;
+}
+
+bool TAliasList::LoadText(std::string_view bytes) {
+  SetText(bytes);
   SetZeeBeeDee(false);
   SetZeeBeeDeePort(kDefaultZeeBeeDeePort);
   bool defaultUsed = LoadDefaultPath();
@@ -285,6 +317,7 @@ void TAliasList::LoadText(std::string_view bytes) {
   if (LoadPort(kZeeBeeDeePortMarker, kDefaultZeeBeeDeePort, &TAliasList::SetZeeBeeDeePort)) defaultUsed = true;
   if (LoadPort(kSocketPortMarker, kDefaultSocketPort, &TAliasList::SetSocketPort)) defaultUsed = true;
   if (defaultUsed && host_) host_->SaveAliasFile();
+  return defaultUsed;
 }
 
 void TAliasList::Load(const std::filesystem::path& path) {

@@ -34,6 +34,15 @@ class IAliasSettings {
   virtual void SaveAliasFile() = 0;
 };
 
+// The four settings as plain values, for copying them from one holder to another.
+struct TAliasSettingsValues {
+  std::string defaultPath;
+  bool zeeBeeDee = false;
+  int zeeBeeDeePort = 0;
+  int socketPort = 0;
+  bool operator==(const TAliasSettingsValues&) const = default;
+};
+
 // The four settings held in memory as plain values: for the command server without a window,
 // for the window (whose pages show them) and for tests. DirectoryExists asks the file system;
 // saveAliasFile may be left empty. changed is called after a setter changed a value, telling
@@ -53,6 +62,10 @@ class TPlainAliasSettings : public IAliasSettings {
   std::string ExecutableFolder() const override { return executableFolder_; }
   bool DirectoryExists(const std::string& path) const override;
   void SaveAliasFile() override;
+
+  TAliasSettingsValues Values() const { return {defaultPath_, zeeBeeDee_, zeeBeeDeePort_, socketPort_}; }
+  // Each value through its setter, so changed hears of every one that differs.
+  void SetValues(const TAliasSettingsValues& values);
 
   std::function<void()> saveAliasFile;
   std::function<void(bool pending)> changed;
@@ -81,8 +94,12 @@ bool SameNameCp1254(const std::string& a, const std::string& b);
 // The file's bytes as lines: breaks at CR LF, lone LF and lone CR; a NUL ends the text; a break
 // after the last line adds no empty line.
 std::vector<std::string> SplitAliasText(std::string_view bytes);
-// Every line followed by CR LF.
-std::string JoinAliasLines(const std::vector<std::string>& lines);
+// Every line followed by lineEnd.
+std::string JoinAliasLines(const std::vector<std::string>& lines, std::string_view lineEnd = "\r\n");
+// The line end a file's bytes use: LF when its first break is a lone LF, CR LF otherwise; a file
+// without any break gets the platform's own (CR LF on Windows, LF elsewhere).
+std::string_view LineEndOf(std::string_view bytes);
+std::string_view PlatformLineEnd();
 
 // A settings port: optional leading blanks, optional sign, then decimal digits or hexadecimal
 // digits behind "$", "x" or "0x"; nothing after them. Out of the 32-bit range counts as invalid.
@@ -133,7 +150,8 @@ class TAliasList {
 
   // The parts of Load and Save that need no file: the lines and settings taken from the file's
   // bytes (with the host's write-back when a default was used), and the settings lines written.
-  void LoadText(std::string_view bytes);
+  // Returns whether a setting had no line and took its default.
+  bool LoadText(std::string_view bytes);
   void UpdateSettingsLines();
 
   int LineCount() const { return static_cast<int>(lines_.size()); }
@@ -146,8 +164,12 @@ class TAliasList {
   int AddLine(std::string line);
   void DeleteLine(int index);
   // Replaces every line with the lines of bytes, as a load does, without settings or file.
-  void SetText(std::string_view bytes) { lines_ = SplitAliasText(bytes); }
-  std::string Text() const { return JoinAliasLines(lines_); }
+  void SetText(std::string_view bytes);
+  // The lines as the file holds them, each ended as the loaded file's lines were.
+  std::string Text() const { return JoinAliasLines(lines_, lineEnd_); }
+  std::string_view LineEnd() const { return lineEnd_; }
+  // Takes another list's lines and line end, keeping this list's host.
+  void CopyLinesFrom(const TAliasList& other);
 
   bool ReadOnly() const { return readOnly_; }
 
@@ -187,6 +209,7 @@ class TAliasList {
   bool SuppliesOtherSetting(const std::string& line, std::string_view marker) const;
 
   std::vector<std::string> lines_;
+  std::string_view lineEnd_ = PlatformLineEnd();
   IAliasSettings* host_;
   NameComparer sameName_;
   AliasFileRules rules_ = AliasFileRules::AliasesConf;

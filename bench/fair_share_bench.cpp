@@ -30,8 +30,8 @@ class TBenchHost : public TMutexCommandHost {
   std::vector<std::string> AliasLines() override { return {}; }
   std::string DefaultPath() override { return "/tmp/"; }
   bool HasAliasName(const std::string&) override { return false; }
-  void AppendAliasLine(const std::string&) override {}
-  void SaveAliasFile() override {}
+  void AddAlias(const std::string&, const std::string&) override {}
+  void KeepAliasPending(const std::string&, const std::string&, const std::string&) override {}
   void RefreshCurrentPage() override {}
   char DateSeparator() override { return '.'; }
   char TimeSeparator() override { return ':'; }

@@ -10,12 +10,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "remote/CommandServer.h"
+#include "remote/ServeHost.h"
 #include "remote/Socket.h"
 
 extern char** environ;
@@ -27,18 +29,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kClients = 64;
 
-class TBenchHost : public TMutexCommandHost {
- public:
-  std::vector<std::string> lines;
-  std::vector<std::string> AliasLines() override { return lines; }
-  std::string DefaultPath() override { return "/tmp/"; }
-  bool HasAliasName(const std::string&) override { return false; }
-  void AppendAliasLine(const std::string&) override {}
-  void SaveAliasFile() override {}
-  void RefreshCurrentPage() override {}
-  char DateSeparator() override { return '.'; }
-  char TimeSeparator() override { return ':'; }
-};
 
 class TClient {
  public:
@@ -178,8 +168,16 @@ int main(int argc, char** argv) {
   std::printf("remote_bench: %d concurrent clients, %.1f s per phase, %u cores, clients and server on one machine\n\n",
               kClients, seconds, cores);
 
-  TBenchHost host;
-  for (int i = 0; i < 20; ++i) host.lines.push_back("Alias" + std::to_string(i) + "=/srv/db/a" + std::to_string(i) + ".fdb");
+  // The real host over a real alias file: each list request looks at the file on disk.
+  char folderTemplate[] = "/tmp/remote_bench-XXXXXX";
+  const std::filesystem::path folder = mkdtemp(folderTemplate);
+  const std::filesystem::path aliasFile = folder / "aliases.conf";
+  auto writeAliases = [&](int count, const char* name, const char* path) {
+    std::ofstream out(aliasFile, std::ios::binary | std::ios::trunc);
+    for (int i = 0; i < count; ++i) out << name << i << "=" << path << i << ".fdb\n";
+  };
+  writeAliases(20, "Alias", "/srv/db/a");
+  TServeHost host(aliasFile, (folder / "Data/").string(), '.', ':');
   // Every client here connects from 127.0.0.1: its share is the whole cap.
   net::TListenerLimits limits;
   limits.perClient = limits.maxConnections;
@@ -203,12 +201,7 @@ int main(int argc, char** argv) {
   Print("echo server, 22 lines in one request", Hammer(echo.port, twentyTwo, 22, 0, seconds));
   StopEcho(echo);
 
-  {
-    std::lock_guard<std::mutex> lock(host.Lock());
-    host.lines.clear();
-    for (int i = 0; i < 10000; ++i)
-      host.lines.push_back("Database" + std::to_string(i) + "=/srv/firebird/data/database" + std::to_string(i) + ".fdb");
-  }
+  writeAliases(10000, "Database", "/srv/firebird/data/database");
   Print("command server, GIVEALIASLIST (10 000 lines)", Hammer(port, "GIVEALIASLIST\r\n", 10002, 1, seconds));
   Print("  the same, one client", Hammer(port, "GIVEALIASLIST\r\n", 10002, 1, seconds, 1));
 
@@ -229,5 +222,6 @@ int main(int argc, char** argv) {
               static_cast<double>(vmAfter - vmBefore) / kIdle);
   idle.clear();
   server.Stop();
+  std::filesystem::remove_all(folder);
   return 0;
 }

@@ -40,8 +40,10 @@ class TFuzzHost : public TMutexCommandHost {
     }
     return false;
   }
-  void AppendAliasLine(const std::string& line) override { lines.push_back(line); }
-  void SaveAliasFile() override {}
+  void AddAlias(const std::string& alias, const std::string& path) override {
+    if (!HasAliasName(alias)) lines.push_back(alias + "=" + path);
+  }
+  void KeepAliasPending(const std::string&, const std::string&, const std::string&) override {}
   void RefreshCurrentPage() override {}
   bool FileExists(const std::string& path) override { return files.count(path) > 0; }
   std::string LocalIPAddress() override { return "192.0.2.1"; }

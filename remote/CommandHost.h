@@ -29,16 +29,18 @@ class ICommandHost {
   virtual void CancelWork() = 0;
   virtual void AcceptWork() = 0;
 
-  // Only inside RunSerialised work:
+  // Only inside RunSerialised work. Each answer is taken from the alias file as it is now.
   // The alias file's lines as clients get them (a databases.conf without its blocks).
   virtual std::vector<std::string> AliasLines() = 0;
   // Always ends with a path delimiter.
   virtual std::string DefaultPath() = 0;
-  // An alias of that name exists, ignoring letter case (TAliasList::ContainsAlias).
+  // An alias of that name exists or waits to be written, ignoring letter case.
   virtual bool HasAliasName(const std::string& name) = 0;
-  virtual void AppendAliasLine(const std::string& line) = 0;
-  // Throws when the file cannot be written.
-  virtual void SaveAliasFile() = 0;
+  // Adds "alias=path" to the file as it is now, unless an alias of that name is there by then.
+  // Raises EAliasFileError when the file cannot be written; nothing is written then.
+  virtual void AddAlias(const std::string& alias, const std::string& path) = 0;
+  // A created database whose alias could not be written: the host writes it later and says so.
+  virtual void KeepAliasPending(const std::string& alias, const std::string& path, const std::string& reason) = 0;
   virtual void RefreshCurrentPage() = 0;
   virtual bool FileExists(const std::string& path);
   // Given the protocol's own settings, a host that knows its installation and its user's login

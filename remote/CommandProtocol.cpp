@@ -1,8 +1,11 @@
 #include "remote/CommandProtocol.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
+#include "aliases/AliasFileIO.h"
 #include "remote/Cp1254.h"
 #include "remote/IB_Ext.h"
 #include "remote/Listener.h"
@@ -234,15 +237,40 @@ TCommandProtocol::TReply TCommandProtocol::ServeCreate(const std::string& line) 
     return {Line(texts::kCreateError + path + texts::kCannotCreate + e.what())};
   }
 
-  // The re-check keeps two requests for one alias from both registering it.
-  ran = host_.RunSerialised([&] {
-    if (host_.FileExists(path) && !host_.HasAliasName(request.alias))
-      host_.AppendAliasLine(request.alias + "=" + path);
-    host_.SaveAliasFile();
-    host_.RefreshCurrentPage();
-  });
-  if (!ran) return {{}, true};
+  if (auto failure = RegisterAlias(request.alias, path)) return {Line(*failure)};
   return {Line(texts::kCreateOkay + path + texts::kCreated)};
+}
+
+// A file held by another process is tried again from this connection's thread, so the alias
+// list's owner (the window) keeps serving everyone else between the attempts. When the wait is
+// over the client hears the truth: its database exists, its alias is kept and written later.
+std::optional<std::string> TCommandProtocol::RegisterAlias(const std::string& alias, const std::string& path) {
+  std::optional<EAliasFileError> failure;
+  auto pause = kHeldFileFirstPause;
+  std::chrono::milliseconds waited{0};
+  for (;;) {
+    failure.reset();
+    // The re-check (inside AddAlias) keeps two requests for one alias from both registering it.
+    const bool ran = host_.RunSerialised([&] {
+      try {
+        if (host_.FileExists(path)) host_.AddAlias(alias, path);
+      } catch (const EAliasFileError& e) {
+        failure = e;
+      }
+      if (!failure) host_.RefreshCurrentPage();
+    });
+    if (!ran) return std::string(texts::kCreateError) + path + texts::kAliasNotWritten;
+    if (!failure || !failure->Held() || waited >= kHeldFileWait) break;
+    if (options_.pause)
+      options_.pause(pause);
+    else
+      std::this_thread::sleep_for(pause);
+    waited += pause;
+    pause = std::min(pause * 2, kHeldFileLongestPause);
+  }
+  if (!failure) return std::nullopt;
+  host_.RunSerialised([&] { host_.KeepAliasPending(alias, path, failure->what()); });
+  return std::string(texts::kCreateError) + path + texts::kAliasNotWritten + failure->Reason();
 }
 
 void TCommandProtocol::ServeConnection(net::TConnection& connection) {

@@ -1,5 +1,6 @@
 #pragma once
 // The line protocol of the command server: the greeting, the requests and their replies.
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -48,7 +49,15 @@ struct TProtocolOptions {
   std::string password = "velmoraxe";
   DatabaseCreator createDatabase;      // empty: CreateDatabase of IB_Ext
   std::function<std::tm()> localTime;  // empty: the system clock in local time
+  // How a connection waits before trying a held alias file again; empty: it sleeps.
+  std::function<void(std::chrono::milliseconds)> pause;
 };
+
+// A held alias file is tried again after pauses that grow from the first to the longest, until
+// they add up to the whole wait.
+inline constexpr std::chrono::milliseconds kHeldFileFirstPause{50};
+inline constexpr std::chrono::milliseconds kHeldFileLongestPause{1000};
+inline constexpr std::chrono::milliseconds kHeldFileWait{10000};
 
 inline constexpr std::uint16_t kCreateDialect = 3;
 
@@ -70,6 +79,8 @@ class TCommandProtocol {
  private:
   TReply ServeAliasList();
   TReply ServeCreate(const std::string& line);
+  // Registers a created database's alias; the failure reply when it could not be written.
+  std::optional<std::string> RegisterAlias(const std::string& alias, const std::string& path);
   std::tm Now() const;
 
   ICommandHost& host_;

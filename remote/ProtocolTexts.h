@@ -16,6 +16,7 @@ inline constexpr char kFileExists[] = "< file exist...";
 inline constexpr char kAliasExists[] = "< Alias exist...";
 inline constexpr char kCreated[] = " db Created...";
 inline constexpr char kCannotCreate[] = " Can not create db...";
+inline constexpr char kAliasNotWritten[] = "< db Created, alias not written yet (it is kept and written later)... ";
 inline constexpr char kBadFileName[] = "< invalid file name...";
 inline constexpr char kBadAlias[] = "< invalid alias...";
 inline constexpr char kBadPageSize[] = "< invalid page size...";
@@ -25,6 +26,9 @@ inline constexpr char kLogStarted[] = "Sunucu başlatıldı.";
 inline constexpr char kLogStartFailed[] = "Sunucu başlatılamadı!";
 inline constexpr char kLogStopped[] = "Sunucu durduruldu";
 inline constexpr char kLogNotStopped[] = "Sunucu durdurulamadı";
+inline constexpr char kLogAliasPending[] = "Takma ad dosyaya yazılamadı, bekletiliyor: ";
+inline constexpr char kLogAliasLost[] = "Takma ad dosyaya yazılamadan kapanılıyor: ";
+inline constexpr char kLogAliasWritten[] = "Bekleyen takma adlar dosyaya yazıldı: ";
 inline constexpr char kNoAddress[] = "En az bir IP adresi bağlı olması gerekli!";
 
 }  // namespace vantrel::texts

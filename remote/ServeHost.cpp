@@ -1,6 +1,6 @@
 #include "remote/ServeHost.h"
 
-#include <system_error>
+#include "remote/ProtocolTexts.h"
 
 namespace vantrel {
 
@@ -8,7 +8,7 @@ TServeHost::TServeHost(std::filesystem::path aliasFile, std::string dataFolder, 
                        char timeSeparator)
     : aliasFile_(std::move(aliasFile)),
       settings_(dataFolder),
-      list_(&settings_),
+      file_(settings_, SameNameCp1254),
       dateSeparator_(dateSeparator),
       timeSeparator_(timeSeparator) {
   settings_.SetDefaultPath(dataFolder);
@@ -17,31 +17,65 @@ TServeHost::TServeHost(std::filesystem::path aliasFile, std::string dataFolder, 
   settings_.SetZeeBeeDee(true);
   settings_.SetZeeBeeDeePort(kDefaultZeeBeeDeePort);
   settings_.SetSocketPort(kDefaultSocketPort);
-  settings_.saveAliasFile = [this] { list_.Save(aliasFile_); };
-  list_.SetRules(RulesForFile(aliasFile_));
+  file_.SetPath(aliasFile_);
 }
 
 bool TServeHost::LoadAliasFile() {
   std::lock_guard<std::mutex> lock(Lock());
-  std::error_code error;
-  if (!std::filesystem::exists(aliasFile_, error)) return false;
-  list_.Load(aliasFile_);
+  file_.Refresh();
+  if (!file_.Exists()) return false;
+  if (file_.DefaultsUsed()) file_.Apply();
   return true;
 }
 
-std::vector<std::string> TServeHost::AliasLines() { return list_.SendableLines(); }
+std::vector<std::string> TServeHost::AliasLines() {
+  file_.RefreshQuietly();
+  return file_.Lines().SendableLines();
+}
 
-std::string TServeHost::DefaultPath() { return list_.DefaultPath(); }
+std::string TServeHost::DefaultPath() {
+  file_.RefreshQuietly();
+  return file_.Exists() ? file_.Settings().defaultPath : settings_.DefaultPath();
+}
 
-bool TServeHost::HasAliasName(const std::string& name) { return list_.ContainsAlias(name); }
+bool TServeHost::HasAliasName(const std::string& name) {
+  file_.RefreshQuietly();
+  return file_.HasAlias(name);
+}
 
-void TServeHost::AppendAliasLine(const std::string& line) { list_.AddLine(line); }
+void TServeHost::AddAlias(const std::string& alias, const std::string& path) {
+  const bool werePending = !file_.Pending().empty();
+  file_.AddAlias(alias, path);
+  if (werePending && log) log(texts::kLogAliasWritten + aliasFile_.string());
+}
 
-void TServeHost::SaveAliasFile() { list_.Save(aliasFile_); }
+void TServeHost::KeepAliasPending(const std::string& alias, const std::string& path, const std::string& reason) {
+  file_.KeepPending({alias, path});
+  if (log) log(texts::kLogAliasPending + alias + "=" + path + " (" + reason + ")");
+}
+
+bool TServeHost::WritePendingAliases() {
+  std::lock_guard<std::mutex> lock(Lock());
+  if (file_.Pending().empty()) return true;
+  try {
+    file_.Apply();
+  } catch (const EAliasFileError&) {
+    return false;
+  }
+  if (log) log(texts::kLogAliasWritten + aliasFile_.string());
+  return true;
+}
+
+std::vector<std::string> TServeHost::PendingAliasLines() {
+  std::lock_guard<std::mutex> lock(Lock());
+  std::vector<std::string> lines;
+  for (const TPendingAlias& pending : file_.Pending()) lines.push_back(pending.alias + "=" + pending.path);
+  return lines;
+}
 
 int TServeHost::SocketPort() {
   std::lock_guard<std::mutex> lock(Lock());
-  return list_.SocketPort();
+  return file_.Exists() ? file_.Settings().socketPort : settings_.SocketPort();
 }
 
 }  // namespace vantrel

@@ -1,10 +1,11 @@
 #pragma once
-// The command host of vantrel-serve: the alias list and its settings held in memory, guarded by
-// one mutex, and the alias file on disk.
+// The command host of vantrel-serve: the alias file kept in step with the disk and its settings,
+// guarded by one mutex.
 #include <filesystem>
+#include <functional>
 #include <string>
 
-#include "aliases/AliasList.h"
+#include "aliases/AliasFileSync.h"
 #include "remote/CommandHost.h"
 
 namespace vantrel {
@@ -17,27 +18,35 @@ class TServeHost : public TMutexCommandHost {
              char timeSeparator);
 
   // Reads the alias file when it exists (a missing file leaves the list empty and the settings
-  // at their defaults). Raises EAliasFileError when it exists but cannot be read or written back.
-  // Returns whether the file existed.
+  // at their defaults) and writes back the settings lines it lacks. Raises EAliasFileError when
+  // it exists but cannot be read or written back. Returns whether the file existed.
   bool LoadAliasFile();
 
   std::vector<std::string> AliasLines() override;
   std::string DefaultPath() override;
   bool HasAliasName(const std::string& name) override;
-  void AppendAliasLine(const std::string& line) override;
-  void SaveAliasFile() override;
+  void AddAlias(const std::string& alias, const std::string& path) override;
+  void KeepAliasPending(const std::string& alias, const std::string& path, const std::string& reason) override;
   void RefreshCurrentPage() override {}
   char DateSeparator() override { return dateSeparator_; }
   char TimeSeparator() override { return timeSeparator_; }
+
+  // Under the host's lock: tries once to write the aliases still pending; true when none is left.
+  bool WritePendingAliases();
+  // Under the host's lock: the aliases whose lines are not written yet, as "alias=path".
+  std::vector<std::string> PendingAliasLines();
 
   // Settings read under the host's lock.
   int SocketPort();
   const std::filesystem::path& AliasFile() const { return aliasFile_; }
 
+  // Where the host says what happened to pending aliases; empty: nowhere.
+  std::function<void(const std::string&)> log;
+
  private:
   std::filesystem::path aliasFile_;
   TPlainAliasSettings settings_;
-  TAliasList list_;
+  TAliasFileSync file_;
   char dateSeparator_;
   char timeSeparator_;
 };

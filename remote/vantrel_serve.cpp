@@ -1,4 +1,5 @@
 // vantrel-serve: the command server without the window, for a Linux host running Firebird.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@ namespace {
 
 constexpr char kLocalServerPrefix[] = "127.0.0.1:";
 constexpr char kDataFolder[] = "Data";
+constexpr time_t kPendingRetrySeconds = 30;
 
 void Log(const std::string& line) { std::cout << line << std::endl; }
 
@@ -44,6 +46,7 @@ int Serve(const vantrel::TServeOptions& options) {
 
   TDateTimeSeparators separators = EnvironmentSeparators();
   TServeHost host(aliasFile, dataFolder, separators.date, separators.time);
+  host.log = Log;
   try {
     host.LoadAliasFile();
   } catch (const std::exception& e) {
@@ -75,10 +78,15 @@ int Serve(const vantrel::TServeOptions& options) {
   for (const net::TBinding& binding : bindings) Log(BoundLogLine(binding));
   Log(texts::kLogStarted);
 
-  int signal = 0;
-  while (sigwait(&stopSignals, &signal) != 0) {
+  // Waits for a stop signal; aliases whose lines could not be written are tried again meanwhile.
+  const timespec retryEvery{kPendingRetrySeconds, 0};
+  while (sigtimedwait(&stopSignals, nullptr, &retryEvery) < 0) {
+    if (errno == EAGAIN) host.WritePendingAliases();
   }
   server.Stop();
+  host.WritePendingAliases();
+  for (const std::string& line : host.PendingAliasLines())
+    Log(texts::kLogAliasLost + line + " (" + aliasFile.string() + ")");
   Log(texts::kLogStopped);
   return 0;
 }

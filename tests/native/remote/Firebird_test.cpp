@@ -94,10 +94,11 @@ TEST_F(FirebirdTest, CreateMakesTheFileRegistersTheAliasAndRewritesTheAliasFile)
   EXPECT_EQ(Ask(*c, "#CREATE_DB#>#Sales.fdb>#>#Sales>#4096\r\n"),
             "#Create_db Okey >" + Path("Sales.fdb") + " db Created...\r\n");
   EXPECT_TRUE(fs::is_regular_file(data_ / "Sales.fdb"));
+  // The file's own LF line ends stay.
   EXPECT_EQ(ReadFileBytes(aliasFile_),
-            "# Socket_Port=3049\r\n# ZeeBeeDee_Port=3051\r\n# ZeeBeeDee=True\r\n"
-            "# DEFAULT_PATH=" + data_.string() + "/\r\n"
-            "# the team's databases\r\nOld = /srv/old.fdb\r\nSales=" + Path("Sales.fdb") + "\r\n");
+            "# Socket_Port=3049\n# ZeeBeeDee_Port=3051\n# ZeeBeeDee=True\n"
+            "# DEFAULT_PATH=" + data_.string() + "/\n"
+            "# the team's databases\nOld = /srv/old.fdb\nSales=" + Path("Sales.fdb") + "\n");
 
   c->Send("GIVEALIASLIST\n");
   auto lines = c->ReadLines(9);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "aliases/AliasFileIO.h"
 #include "remote/CommandHost.h"
 #include "remote/CommandProtocol.h"
 #include "remote/IB_Ext.h"
@@ -124,7 +125,9 @@ class TMemoryHost : public Base {
   std::vector<std::string> existingFiles;
   int saves = 0;
   int refreshes = 0;
-  bool failSave = false;
+  int failingSaves = 0;  // this many saves fail, then they succeed again
+  bool failHeld = true;  // as a file held by another process fails, or as a refused one
+  std::vector<std::string> pending;
   std::string localIP = "192.0.2.7";
 
   std::vector<std::string> AliasLines() override { return lines; }
@@ -136,10 +139,16 @@ class TMemoryHost : public Base {
     }
     return false;
   }
-  void AppendAliasLine(const std::string& line) override { lines.push_back(line); }
-  void SaveAliasFile() override {
-    if (failSave) throw std::runtime_error("cannot write aliases.conf");
+  void AddAlias(const std::string& alias, const std::string& path) override {
+    if (failingSaves > 0) {
+      --failingSaves;
+      throw EAliasFileError("Cannot write file \"aliases.conf\". in use", "aliases.conf", "in use", 32, failHeld);
+    }
+    if (!HasAliasName(alias)) lines.push_back(alias + "=" + path);
     ++saves;
+  }
+  void KeepAliasPending(const std::string& alias, const std::string& path, const std::string&) override {
+    pending.push_back(alias + "=" + path);
   }
   void RefreshCurrentPage() override { ++refreshes; }
   bool FileExists(const std::string& path) override {

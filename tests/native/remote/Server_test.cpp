@@ -29,6 +29,10 @@ class ServerTest : public ::testing::Test {
     TProtocolOptions options;
     options.createDatabase = creator_.Creator();
     options.localTime = FixedMoment;
+    options.pause = [this](std::chrono::milliseconds pause) {
+      std::lock_guard<std::mutex> lock(host_.Lock());
+      pauses_.push_back(pause);
+    };
     host_.defaultPath = "/data/";
     // Every client here comes from 127.0.0.1: its share is the whole cap.
     net::TListenerLimits limits;
@@ -70,6 +74,7 @@ class ServerTest : public ::testing::Test {
   TMutexMemoryHost host_;
   TRecordingCreator creator_{&host_, kPrefix};
   std::unique_ptr<TCommandServer> server_;
+  std::vector<std::chrono::milliseconds> pauses_;  // under host_.Lock()
   std::uint16_t port_ = 0;
 };
 
@@ -205,16 +210,50 @@ TEST_F(ServerTest, AnUnusableClientLibraryIsAFailureReplyNotASilentClose) {
   EXPECT_EQ(Ask(c, "TIME\n"), "09:05:03\r\n");
 }
 
-TEST_F(ServerTest, AFailedSaveClosesTheConnectionWithoutReplyButKeepsTheLine) {
+// A held alias file is tried again after growing pauses that add up to ten seconds; while it
+// lasts shorter, the client hears "Okey". After that, or at once for a file that refuses the
+// write, it hears that its database exists and its alias waits; the connection stays.
+TEST_F(ServerTest, AHeldAliasFileIsTriedAgainAndEveryCreateGetsItsTrueAnswer) {
+  auto c = Connect();
+  auto failNext = [this](int count, bool held) {
+    std::lock_guard<std::mutex> lock(host_.Lock());
+    host_.failingSaves = count;
+    host_.failHeld = held;
+    pauses_.clear();
+  };
+  failNext(3, true);
+  EXPECT_EQ(Ask(*c, "#CREATE_DB#>#a.fdb>#>#A>#4096\n"), "#Create_db Okey >/data/a.fdb db Created...\r\n");
   {
     std::lock_guard<std::mutex> lock(host_.Lock());
-    host_.failSave = true;
+    EXPECT_EQ(pauses_, (std::vector<std::chrono::milliseconds>{50ms, 100ms, 200ms}));
+    EXPECT_EQ(host_.lines, (std::vector<std::string>{"A=/data/a.fdb"}));
   }
-  auto c = Connect();
-  c->Send("#CREATE_DB#>#s.fdb>#>#S>#4096\n");
-  EXPECT_TRUE(c->ClosedByServer());
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"S=/data/s.fdb"}));
-  EXPECT_EQ(Ask(*Connect(), "TIME\n"), "09:05:03\r\n");  // other connections go on
+
+  failNext(1000, true);
+  const std::string notWritten = "#Create_db error >/data/b.fdb< db Created, alias not written yet";
+  EXPECT_EQ(Ask(*c, "#CREATE_DB#>#b.fdb>#>#B>#4096\n").rfind(notWritten, 0), 0u);
+  {
+    std::lock_guard<std::mutex> lock(host_.Lock());
+    std::chrono::milliseconds waited{0};
+    for (auto pause : pauses_) {
+      EXPECT_LE(pause, 1000ms);
+      waited += pause;
+    }
+    EXPECT_GE(waited, 10s);
+    EXPECT_LT(waited, 12s);
+    EXPECT_EQ(host_.pending, (std::vector<std::string>{"B=/data/b.fdb"}));
+  }
+
+  failNext(1, false);
+  const std::string refused = Ask(*c, "#CREATE_DB#>#c.fdb>#>#C>#4096\n");
+  EXPECT_EQ(refused.rfind("#Create_db error >/data/c.fdb< db Created, alias not written yet", 0), 0u) << refused;
+  EXPECT_NE(refused.find("in use"), std::string::npos) << "the reason is told";
+  {
+    std::lock_guard<std::mutex> lock(host_.Lock());
+    EXPECT_TRUE(pauses_.empty()) << "a refusal that will not go away by itself is not waited for";
+    EXPECT_EQ(host_.pending.size(), 2u);
+  }
+  EXPECT_EQ(Ask(*c, "TIME\n"), "09:05:03\r\n");  // the connection stays
 }
 
 TEST_F(ServerTest, HostileCreateRequestsAreRefusedAndNothingIsCreated) {

@@ -1,0 +1,96 @@
+#pragma once
+// The alias file kept in step with the disk. It belongs to the database server and is edited by
+// hand and by other tools too, so reads see the file as it is now, and every change is applied to
+// the file's current content and never written as an older copy over what someone else wrote.
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "aliases/AliasList.h"
+
+namespace vantrel {
+
+// A change to the file's lines and settings. The list's host holds the settings read with those
+// lines. It may run more than once (again when the file changes under it), each time on a fresh
+// copy, so it must act only on what it is given.
+using TAliasChange = std::function<void(TAliasList& list)>;
+
+// An alias whose database exists but whose line could not be written yet.
+struct TPendingAlias {
+  std::string alias;
+  std::string path;
+};
+
+// An edit of the alias page, made again by name on whatever the file holds at Apply. name and
+// path are the alias as the page showed it before the edit (none for an add).
+struct TAliasEdit {
+  enum Kind { Add, Change, Delete };
+  Kind kind = Add;
+  std::string name, path;        // before (Change, Delete)
+  std::string newName, newPath;  // after (Add, Change)
+};
+
+// Whether an edit no longer meets the alias it was made on: the alias was changed or removed on
+// disk meanwhile, or (for an add) another alias of that name was added.
+bool EditConflicts(const TAliasList& list, const TAliasEdit& edit);
+// Makes the edit on list by name. keepPage is asked when the edit conflicts: true makes the page's
+// version win (a vanished alias is added again, an existing one of an added name is changed),
+// false leaves the file's version.
+void ApplyAliasEdit(TAliasList& list, const TAliasEdit& edit, const std::function<bool()>& keepPage);
+
+// Not locked: callers serialise every call (the window thread, or the command host's lock).
+class TAliasFileSync {
+ public:
+  // base: where a read's settings start (a default-path line naming no existing folder keeps its
+  // value) and how folders are looked up. The sync reads it and never changes it.
+  TAliasFileSync(const IAliasSettings& base, NameComparer sameName);
+
+  // Starts over with another file; nothing is read yet.
+  void SetPath(std::filesystem::path path);
+  const std::filesystem::path& Path() const { return path_; }
+  AliasFileRules Rules() const { return list_.Rules(); }
+
+  // Reads the file again when its stamp differs from the last read's (otherwise it costs one
+  // status call) and tells whether the content differs. A missing file reads as empty. Raises
+  // EAliasFileError when the file exists but cannot be read; the last content stays then.
+  bool Refresh();
+  // Refresh, with a failed read leaving the last content: for answers that must not fail.
+  void RefreshQuietly();
+  bool Exists() const { return stamp_.exists; }
+  const TAliasList& Lines() const { return list_; }
+  const TAliasSettingsValues& Settings() const { return settings_; }
+  // Whether a setting had no line in the content read last.
+  bool DefaultsUsed() const { return defaultsUsed_; }
+
+  // Applies the pending aliases and then change to the file's current content, brings the
+  // settings lines up to date and replaces the file; when someone else replaced it meanwhile,
+  // reads and applies again. Raises EAliasFileError (Held() when another process holds the file
+  // or keeps changing it); nothing is written then. Content that stays as it is is not written.
+  void Apply(const TAliasChange& change = {});
+
+  // Whether an alias of that name exists in the file or waits to be written.
+  bool HasAlias(const std::string& name) const;
+  // "alias=path" added to the file, unless an alias of that name is there by then.
+  void AddAlias(const std::string& alias, const std::string& path);
+
+  // Created databases whose alias lines the next successful Apply writes.
+  void KeepPending(TPendingAlias alias) { pending_.push_back(std::move(alias)); }
+  const std::vector<TPendingAlias>& Pending() const { return pending_; }
+
+ private:
+  void Parse(const std::string& text);
+
+  const IAliasSettings& base_;
+  NameComparer sameName_;
+  std::filesystem::path path_;
+  TAliasList list_;
+  TAliasSettingsValues settings_;
+  std::string text_;
+  TFileStamp stamp_;
+  bool read_ = false;
+  bool defaultsUsed_ = false;
+  std::vector<TPendingAlias> pending_;
+};
+
+}  // namespace vantrel
