@@ -17,6 +17,13 @@ bool SameNameUserLocale(const std::string& a, const std::string& b) {
                         b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
+// The listed alias at line: the page's edits are made again by name on a later content.
+TAliasEntry EntryAt(const TAliasList& list, int line) {
+  for (TListedAlias& alias : list.ListedAliases())
+    if (alias.line == line) return std::move(alias.entry);
+  return {RawNameOf(list.LineAt(line)), RawValueOf(list.LineAt(line))};
+}
+
 }  // namespace
 
 bool TAliasFile::TSettings::DirectoryExists(const std::string& path) const {
@@ -24,22 +31,96 @@ bool TAliasFile::TSettings::DirectoryExists(const std::string& path) const {
 }
 
 TAliasFile::TAliasFile()
-    : settings_(ToAnsi(IncludeTrailingDelimiter(ProgramFolder()))), list_(&settings_, SameNameUserLocale) {
+    : settings_(ToAnsi(IncludeTrailingDelimiter(ProgramFolder()))),
+      disk_(settings_, SameNameUserLocale),
+      view_(&settings_, SameNameUserLocale) {
   // Until a file says otherwise: the tunnel on its usual port, the protocol's own port.
   settings_.SetZeeBeeDee(true);
   settings_.SetZeeBeeDeePort(kDefaultZeeBeeDeePort);
   settings_.SetSocketPort(kDefaultSocketPort);
-  settings_.saveAliasFile = [this] { Save(); };
 }
 
 bool TAliasFile::Load(const std::wstring& path) {
-  path_ = path;
-  list_.SetRules(RulesForFile(std::filesystem::path(path)));
+  disk_.SetPath(std::filesystem::path(path));
+  view_.SetRules(disk_.Rules());
+  edits_.clear();
   if (!FileExists(path)) return false;
-  list_.Load(std::filesystem::path(path));
+  disk_.Refresh();
+  // Without administrator rights the file may be read-only; the page then offers no edits.
+  readOnly_ = !CanOpenForReadWrite(std::filesystem::path(path));
+  ShowDisk(false);
+  // The settings a load had to take from their defaults are written back, as the lines the
+  // server's file then carries for the next start.
+  if (disk_.DefaultsUsed() && !readOnly_) {
+    disk_.Apply();
+    ShowDisk(false);
+  }
   return true;
 }
 
-void TAliasFile::Save() { list_.Save(std::filesystem::path(path_)); }
+void TAliasFile::ShowDisk(bool keepSettings) {
+  shownVersion_ = disk_.Version();
+  view_.CopyLinesFrom(disk_.Lines());
+  for (const TAliasEdit& edit : edits_) ApplyAliasEdit(view_, edit, [] { return true; });
+  if (keepSettings) return;
+  shownFromDisk_ = disk_.Settings();
+  settings_.SetValues(shownFromDisk_, /*countAsPending=*/false);
+}
+
+void TAliasFile::AddAlias(const std::string& name, const std::string& path) {
+  view_.AddLine(name + "=" + path);
+  edits_.push_back({TAliasEdit::Add, "", "", name, path});
+}
+
+void TAliasFile::EditAlias(int line, const std::string& name, const std::string& path) {
+  const TAliasEntry before = EntryAt(view_, line);
+  view_.EditAlias(line, name, path);
+  edits_.push_back({TAliasEdit::Change, before.name, before.path, name, path});
+}
+
+void TAliasFile::DeleteAlias(int line) {
+  const TAliasEntry before = EntryAt(view_, line);
+  view_.DeleteAlias(line);
+  edits_.push_back({TAliasEdit::Delete, before.name, before.path, "", ""});
+}
+
+void TAliasFile::Save(const std::function<bool(const std::string& alias)>& keepPage) {
+  // One answer per alias, however often the change is made again on a newer content.
+  std::vector<std::pair<std::string, bool>> answers;
+  auto decide = [&](const std::string& alias) {
+    for (const auto& [name, keep] : answers)
+      if (name == alias) return keep;
+    const bool keep = !keepPage || keepPage(alias);
+    answers.emplace_back(alias, keep);
+    return keep;
+  };
+  const TAliasSettingsValues shown = settings_.Values();
+  const TAliasSettingsValues base = shownFromDisk_;
+  disk_.Apply([&](TAliasList& list) {
+    for (const TAliasEdit& edit : edits_)
+      ApplyAliasEdit(list, edit, [&] { return decide(edit.kind == TAliasEdit::Add ? edit.newName : edit.name); });
+    // Only the settings the user changed: the others stay as the file has them now.
+    if (shown.defaultPath != base.defaultPath) list.SetDefaultPath(shown.defaultPath);
+    if (shown.zeeBeeDee != base.zeeBeeDee) list.SetZeeBeeDee(shown.zeeBeeDee);
+    if (shown.zeeBeeDeePort != base.zeeBeeDeePort) list.SetZeeBeeDeePort(shown.zeeBeeDeePort);
+    if (shown.socketPort != base.socketPort) list.SetSocketPort(shown.socketPort);
+  });
+  edits_.clear();
+  ShowDisk(false);
+}
+
+bool TAliasFile::FollowDisk(bool keepShown) {
+  if (disk_.Path().empty()) return false;
+  disk_.RefreshQuietly();  // a file that cannot be read now leaves what is shown
+  if (disk_.Version() == shownVersion_) return false;
+  ShowDisk(keepShown);
+  return true;
+}
+
+void TAliasFile::DiscardEdits() {
+  if (edits_.empty()) return;
+  edits_.clear();
+  ShowDisk(/*keepSettings=*/true);
+}
 
 }  // namespace vantrel

@@ -84,6 +84,7 @@ void TAliasFileSync::Parse(const std::string& text) {
   list_.CopyLinesFrom(parsed);
   settings_ = settings.Values();
   text_ = text;
+  ++version_;
 }
 
 bool TAliasFileSync::Refresh() {
@@ -153,6 +154,7 @@ void TAliasFileSync::Apply(const TAliasChange& change) {
     stamp_ = written;
     defaultsUsed_ = false;
     pending_.clear();
+    ++version_;
     return;
   }
   const std::string where = path_.string();

@@ -2,6 +2,7 @@
 // The alias file kept in step with the disk. It belongs to the database server and is edited by
 // hand and by other tools too, so reads see the file as it is now, and every change is applied to
 // the file's current content and never written as an older copy over what someone else wrote.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -62,6 +63,8 @@ class TAliasFileSync {
   const TAliasSettingsValues& Settings() const { return settings_; }
   // Whether a setting had no line in the content read last.
   bool DefaultsUsed() const { return defaultsUsed_; }
+  // Counts the contents seen: changes with every read or write that changed the lines.
+  std::uint64_t Version() const { return version_; }
 
   // Applies the pending aliases and then change to the file's current content, brings the
   // settings lines up to date and replaces the file; when someone else replaced it meanwhile,
@@ -90,6 +93,7 @@ class TAliasFileSync {
   TFileStamp stamp_;
   bool read_ = false;
   bool defaultsUsed_ = false;
+  std::uint64_t version_ = 0;
   std::vector<TPendingAlias> pending_;
 };
 

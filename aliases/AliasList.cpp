@@ -36,11 +36,13 @@ void TPlainAliasSettings::SetDefaultPath(const std::string& path) {
 
 bool TPlainAliasSettings::DirectoryExists(const std::string& path) const { return IsDirectory(path); }
 
-void TPlainAliasSettings::SetValues(const TAliasSettingsValues& values) {
+void TPlainAliasSettings::SetValues(const TAliasSettingsValues& values, bool countAsPending) {
+  fromFile_ = !countAsPending;
   SetDefaultPath(values.defaultPath);
   SetZeeBeeDee(values.zeeBeeDee);
   SetZeeBeeDeePort(values.zeeBeeDeePort);
   SetSocketPort(values.socketPort);
+  fromFile_ = false;
 }
 
 void TPlainAliasSettings::SaveAliasFile() {

@@ -64,8 +64,9 @@ class TPlainAliasSettings : public IAliasSettings {
   void SaveAliasFile() override;
 
   TAliasSettingsValues Values() const { return {defaultPath_, zeeBeeDee_, zeeBeeDeePort_, socketPort_}; }
-  // Each value through its setter, so changed hears of every one that differs.
-  void SetValues(const TAliasSettingsValues& values);
+  // Each value through its setter, so changed hears of every one that differs; values read from
+  // the file (countAsPending false) are no pending change however they differ.
+  void SetValues(const TAliasSettingsValues& values, bool countAsPending = true);
 
   std::function<void()> saveAliasFile;
   std::function<void(bool pending)> changed;
@@ -75,7 +76,7 @@ class TPlainAliasSettings : public IAliasSettings {
   void Change(T& setting, const T& value, bool pending) {
     if (setting == value) return;
     setting = value;
-    if (changed) changed(pending);
+    if (changed) changed(pending && !fromFile_);
   }
 
   std::string executableFolder_;
@@ -83,6 +84,7 @@ class TPlainAliasSettings : public IAliasSettings {
   bool zeeBeeDee_ = false;
   int zeeBeeDeePort_ = 0;
   int socketPort_ = 0;
+  bool fromFile_ = false;
 };
 
 // Compares a line's raw name with a wanted name, ignoring letter case.

@@ -99,7 +99,7 @@ void TAliasPage::Activated() {
 
 void TAliasPage::UpdateActions(bool current) {
   const bool selected = Created() && SelectedItem(lvAlias) >= 0;
-  const bool writable = !Aliases().ReadOnly();
+  const bool writable = !aliasFile_.ReadOnly();
   acAddAlias.enabled = current && writable;
   acEditAlias.enabled = acDeleteAlias.enabled = current && selected && writable;
 }
@@ -138,7 +138,7 @@ void TAliasPage::acAddAliasExecute() {
   dialog.AliasList = &Aliases();
   dialog.EditIndex = -1;
   if (!dialog.Execute()) return;
-  Aliases().AddLine(ToAnsi(dialog.AliasName()) + "=" + ToAnsi(dialog.Database()));
+  aliasFile_.AddAlias(ToAnsi(dialog.AliasName()), ToAnsi(dialog.Database()));
   RefreshAliasList();
   host_.AnyChangeToSettings();
 }
@@ -163,7 +163,7 @@ void TAliasPage::acEditAliasExecute() {
   dialog.EditIndex = line;
   if (!dialog.Execute()) return;
 
-  Aliases().EditAlias(line, ToAnsi(dialog.AliasName()), ToAnsi(dialog.Database()));
+  aliasFile_.EditAlias(line, ToAnsi(dialog.AliasName()), ToAnsi(dialog.Database()));
   RefreshAliasList();
   host_.AnyChangeToSettings();
 }
@@ -175,7 +175,7 @@ void TAliasPage::acDeleteAliasExecute() {
   if (line < 0 || line >= Aliases().LineCount()) return;
   const std::wstring question = FormatText(txt::alias::ConfirmDeleteFmt, ItemCaption(lvAlias, item));
   if (host_.Sys().dialogs.AskConfirmation(question) != AnswerYes) return;
-  Aliases().DeleteAlias(line);
+  aliasFile_.DeleteAlias(line);
   RefreshAliasList();
   host_.AnyChangeToSettings();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The alias page: the alias entries of the alias file, and adding, changing and deleting them
-// through the alias editor. Changes stay in the list until the next save of the alias file.
+// through the alias editor. Edits are shown at once and made on the file at the next Apply.
 #include <windows.h>
 
 #include <vector>
@@ -36,7 +36,7 @@ class TAliasPage final : public TPage {
   bool OnContextMenu(HWND target, LPARAM lp) override;
 
  private:
-  TAliasList& Aliases() { return aliasFile_.List(); }
+  const TAliasList& Aliases() const { return aliasFile_.List(); }
 
   TAliasFile& aliasFile_;
   HWND lvAlias = nullptr;

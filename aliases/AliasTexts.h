@@ -18,5 +18,13 @@ inline constexpr wchar_t DatabaseFilter[] =
 // Alias page
 inline constexpr wchar_t NewAliasName[] = L"noname";
 inline constexpr wchar_t ConfirmDeleteFmt[] = L"Bu takma adı silmek istediğinizden emin misiniz: %s ?";
+// Apply, when the same alias was changed in the file meanwhile.
+inline constexpr wchar_t KeepPageVersionFmt[] =
+    L"\"%s\" takma adı siz düzenlerken dosyada da değiştirildi.\r\n"
+    L"Sayfadaki hali kaydedilsin mi? (Hayır: dosyadaki hali kalır)";
+inline constexpr wchar_t SaveFailed[] = L"Takma ad dosyası kaydedilemedi; değişiklikler bekliyor, Uygula ile yeniden deneyin.\r\n";
+// Ending the program while created databases' aliases wait to be written.
+inline constexpr wchar_t PendingAtExit[] =
+    L"Şu veri tabanları oluşturuldu ama takma adları dosyaya yazılamadı:\r\n";
 
 }  // namespace vantrel::txt::alias

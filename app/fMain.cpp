@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "aliases/AliasTexts.h"
 #include "app/Application.h"
 #include "resources/Texts.h"
 #include "server/Discovery.h"
@@ -18,6 +19,7 @@
 #include "shell/Registry.h"
 #include "shell/TextConv.h"
 #include "shell/Window.h"
+#include "shell/rules/TextRules.h"
 #include "shell/uConfig.h"
 
 namespace vantrel {
@@ -284,7 +286,42 @@ void TfrmMain::DiscoverInstallation() {
 
 void TfrmMain::LoadAliasFile() { SetPageVisible(tabAlias, aliasFile_.Load(installation_.aliasFile)); }
 
-void TfrmMain::SaveAliasFile() { aliasFile_.Save(); }
+bool TfrmMain::SaveAliasFile() {
+  try {
+    aliasFile_.Save([this](const std::string& alias) {
+      const std::wstring question = FormatText(txt::alias::KeepPageVersionFmt, FromAnsi(alias));
+      return platform_.dialogs.AskConfirmation(question) == AnswerYes;
+    });
+  } catch (const EAliasFileError& e) {
+    platform_.dialogs.ShowError(txt::alias::SaveFailed + FromUtf8(e.what()));
+    return false;
+  }
+  if (alias_.Created()) alias_.RefreshAliasList();
+  return true;
+}
+
+void TfrmMain::FollowAliasFile() {
+  // A modal dialog (the alias editor) may hold a line of the list: it waits for the next turn.
+  const bool busy = !IsWindowEnabled(hwnd_);
+  if (busy || !aliasFile_.FollowDisk(ChangesPending())) return;
+  if (alias_.Created()) alias_.RefreshAliasList();
+}
+
+// The aliases of created databases that could not be written are tried once more; what still
+// waits is lost with the program, so the user is told which and where.
+void TfrmMain::TellPendingAliases() {
+  TAliasFileSync& disk = aliasFile_.Disk();
+  if (disk.Pending().empty()) return;
+  try {
+    disk.Apply();
+    return;
+  } catch (const EAliasFileError&) {
+  }
+  std::wstring text = txt::alias::PendingAtExit;
+  for (const TPendingAlias& pending : disk.Pending()) text += FromAnsi(pending.alias + "=" + pending.path) + L"\r\n";
+  text += disk.Path().wstring();
+  platform_.dialogs.ShowError(text);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Pages
@@ -390,13 +427,14 @@ void TfrmMain::FormShow() { ShowPendingChanges(false); }
 
 // Every page writes what it holds: the startup settings (and the question whether to start
 // now), the alias file, the tray tools, the login and the program's own Run entry.
+// A failed save of the alias file keeps the changes pending, so Apply can be tried again.
 void TfrmMain::ApplySettings(bool withSender) {
   start_.ApplyStartupSettings(withSender);
-  if (start_.CanAdminister()) SaveAliasFile();
+  const bool aliasesSaved = !start_.CanAdminister() || SaveAliasFile();
   tools_.RebuildTrayToolsMenu();
   tunnel_.ApplyAdminLogin();
   WriteRunEntry(L"Vantrel", ProgramFilePath(), L"-tray", enhanced_.ShowTrayIcon(), false);
-  ShowPendingChanges(false);
+  ShowPendingChanges(!aliasesSaved);
 }
 
 void TfrmMain::btnOkClick() {
@@ -405,8 +443,12 @@ void TfrmMain::btnOkClick() {
 }
 
 void TfrmMain::btnCloseClick() {
-  // A login typed and then cancelled is not kept for the next Apply.
-  if (ChangesPending()) tunnel_.ShowAdminLogin();
+  // A login typed and then cancelled is not kept for the next Apply, nor are the page's alias edits.
+  if (ChangesPending()) {
+    tunnel_.ShowAdminLogin();
+    aliasFile_.DiscardEdits();
+    if (alias_.Created()) alias_.RefreshAliasList();
+  }
   Close();
 }
 
@@ -474,6 +516,7 @@ bool TfrmMain::FormCloseQuery() {
     ShowWindow(hwnd_, SW_HIDE);
     return false;
   }
+  TellPendingAliases();
   return true;
 }
 
@@ -527,6 +570,7 @@ void TfrmMain::TimerTimer() {
   SetTimerEnabled(false);
   try {
     start_.RefreshServerState();
+    FollowAliasFile();
   } catch (...) {
     platform_.dialogs.ShowError(CaughtErrorText());
     return;

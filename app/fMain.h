@@ -77,7 +77,10 @@ class TfrmMain final : public IPageHost {
   void SetInstallation(TInstallation found);
   TAliasFile& AliasFile() { return aliasFile_; }
   void LoadAliasFile();
-  void SaveAliasFile();
+  // Apply's part: false (the message shown) when the file could not be written.
+  bool SaveAliasFile();
+  // Shows what changed in the file on disk, unless the user has unapplied changes.
+  void FollowAliasFile();
 
   // The notification-area icon's image and tooltip follow every refresh.
   void UpdateTrayIcon(HICON icon, const std::wstring& toolTip);
@@ -125,6 +128,7 @@ class TfrmMain final : public IPageHost {
   void ShowTrayServerItems(bool elevationOffered);
   void FailStartUp(const std::wstring& message);
   void ShowPendingChanges(bool pending);
+  void TellPendingAliases();
   TPage& Page(PageId id);
   std::vector<TAction*> AllActions();
 

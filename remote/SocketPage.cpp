@@ -24,6 +24,9 @@ namespace {
 constexpr wchar_t kWorkWindowClass[] = L"TVantrelCommandWork";
 constexpr UINT_PTR kRetryTimer = 1;
 constexpr UINT kRetryIntervalMs = 250;
+// Aliases whose lines could not be written are tried again this often while any waits.
+constexpr UINT_PTR kPendingTimer = 2;
+constexpr UINT kPendingIntervalMs = 15000;
 constexpr int kAddressTextLength = 64;
 
 // The shared state of a connection's request, always touched on the window thread.
@@ -50,17 +53,58 @@ class TWindowCommandHost final : public TQueuedCommandHost {
     server.password = chosen.password;
   }
 
-  std::vector<std::string> AliasLines() override { return aliasFile_.List().SendableLines(); }
-  std::string DefaultPath() override { return aliasFile_.List().DefaultPath(); }
-  bool HasAliasName(const std::string& name) override { return aliasFile_.List().ContainsAlias(name); }
-  void AppendAliasLine(const std::string& line) override { aliasFile_.List().AddLine(line); }
-  void SaveAliasFile() override { aliasFile_.Save(); }
+  // Clients get the file as it is on disk, without the page's unapplied edits.
+  std::vector<std::string> AliasLines() override {
+    Disk().RefreshQuietly();
+    return Disk().Lines().SendableLines();
+  }
+  std::string DefaultPath() override {
+    Disk().RefreshQuietly();
+    return Disk().Exists() ? Disk().Settings().defaultPath : aliasFile_.Settings().DefaultPath();
+  }
+  bool HasAliasName(const std::string& name) override {
+    Disk().RefreshQuietly();
+    return Disk().HasAlias(name);
+  }
+  void AddAlias(const std::string& alias, const std::string& path) override {
+    Disk().AddAlias(alias, path);
+    NotePendingWritten();
+    aliasFile_.FollowDisk(host_.ChangesPending());
+  }
+  void KeepAliasPending(const std::string& alias, const std::string& path, const std::string& reason) override {
+    Disk().KeepPending({alias, path});
+    hadPending_ = true;
+    log(FromUtf8(texts::kLogAliasPending + alias + "=" + path + " (" + reason + ")"));
+  }
   void RefreshCurrentPage() override { host_.RefreshCurrentPage(); }
+
+  std::size_t PendingCount() { return Disk().Pending().size(); }
+
+  // Tries once to write the aliases still waiting (on the window thread, between requests).
+  void WritePendingAliases() {
+    if (Disk().Pending().empty()) return;
+    try {
+      Disk().Apply();
+    } catch (const EAliasFileError&) {
+      return;  // tried again at the next turn
+    }
+    NotePendingWritten();
+    aliasFile_.FollowDisk(host_.ChangesPending());
+    host_.RefreshCurrentPage();
+  }
   // Read for every request, so a changed system setting counts at once.
   char DateSeparator() override { return LocaleSeparator(LOCALE_SDATE, '.'); }
   char TimeSeparator() override { return LocaleSeparator(LOCALE_STIME, ':'); }
 
  private:
+  TAliasFileSync& Disk() { return aliasFile_.Disk(); }
+
+  void NotePendingWritten() {
+    if (!hadPending_ || !Disk().Pending().empty()) return;
+    hadPending_ = false;
+    log(FromUtf8(texts::kLogAliasWritten + ToUtf8(Disk().Path().wstring())));
+  }
+
   static char LocaleSeparator(LCTYPE item, char fallback) {
     char buffer[8] = {};
     return GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof buffer) > 1 ? buffer[0] : fallback;
@@ -70,12 +114,17 @@ class TWindowCommandHost final : public TQueuedCommandHost {
   TAliasFile& aliasFile_;
   const TTunnelPage& tunnel_;
   TClientLibrary& library_;
+  bool hadPending_ = false;
+
+ public:
+  std::function<void(const std::wstring&)> log;  // the socket page's log
 };
 
 // A message-only window on the window thread that runs the connections' work when it arrives.
 class TWorkWindow {
  public:
-  explicit TWorkWindow(std::function<void()> run) : run_(std::move(run)) {
+  TWorkWindow(std::function<void()> run, std::function<void()> retryPending)
+      : run_(std::move(run)), retryPending_(std::move(retryPending)) {
     RegisterWindowClassFor<TWorkWindow>({kWorkWindowClass});
     hwnd_ = CreateOwnedWindow(kWorkWindowClass, this, 0, L"", 0, {}, HWND_MESSAGE);
   }
@@ -89,11 +138,16 @@ class TWorkWindow {
       run_();
       return 0;
     }
+    if (msg == WM_TIMER && wp == kPendingTimer) {
+      retryPending_();
+      return 0;
+    }
     return DefWindowProcW(hwnd, msg, wp, lp);
   }
 
  private:
   std::function<void()> run_;
+  std::function<void()> retryPending_;
   HWND hwnd_ = nullptr;
 };
 
@@ -107,12 +161,17 @@ std::wstring JoinedLines(const std::vector<std::wstring>& lines) {
 
 // The listener and the work it carries to the window thread. Created on the window thread.
 struct TSocketPage::TState {
-  TState(IPageHost& host, TAliasFile& aliasFile, const TTunnelPage& tunnel)
+  TState(TSocketPage& page, IPageHost& host, TAliasFile& aliasFile, const TTunnelPage& tunnel)
       : host_(host),
-        work([this] { RunQueuedWorkWhenIdle(); }),
+        work([this] { RunQueuedWorkWhenIdle(); }, [this] { RetryPendingWhenIdle(); }),
         commands(host, aliasFile, tunnel, library,
                  [hwnd = work.Get()] { return hwnd && PostMessageW(hwnd, WMAPP_RUNQUEUEDWORK, 0, 0) != FALSE; }),
-        server(commands, ProtocolOptions()) {}
+        server(commands, ProtocolOptions()) {
+    commands.log = [this, &page](const std::wstring& line) {
+      page.AppendLog(line);
+      if (commands.PendingCount() > 0) SetTimer(work.Get(), kPendingTimer, kPendingIntervalMs, nullptr);
+    };
+  }
   ~TState() { server.Stop(); }
 
   // A modal dialog or message box of the window may be working on the alias list (holding a
@@ -120,6 +179,13 @@ struct TSocketPage::TState {
   bool WindowBusy() const {
     HWND application = ApplicationHandle();
     return !IsWindowEnabled(host_.Window()) || (application && !IsWindowEnabled(application));
+  }
+
+  // A dialog may hold a line of the list; the retry waits for the next turn then.
+  void RetryPendingWhenIdle() {
+    if (WindowBusy()) return;
+    commands.WritePendingAliases();
+    if (commands.PendingCount() == 0) KillTimer(work.Get(), kPendingTimer);
   }
 
   void RunQueuedWorkWhenIdle() {
@@ -270,7 +336,7 @@ bool TSocketPage::StartSocketServer() {
     return false;
   }
   // Nothing is created for a window that no longer exists.
-  if (!state_ && host_.Window() && IsWindow(host_.Window())) state_ = std::make_unique<TState>(host_, aliasFile_, tunnel_);
+  if (!state_ && host_.Window() && IsWindow(host_.Window())) state_ = std::make_unique<TState>(*this, host_, aliasFile_, tunnel_);
   if (!state_) {
     SocketServerRunning = false;
     return false;

@@ -1,12 +1,16 @@
 // The alias page of the running program: aliases added, changed and deleted through the editor
 // dialog reach aliases.conf when the settings are applied, and a failed save keeps the old file.
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -16,8 +20,13 @@
 #include "aliases/fAlias.h"
 #include "shell/ControlIds.h"
 #include "tests/e2e/Harness.h"
+#include "tests/win32/socketpage/ClientLibraryDouble.h"
+#include "tests/win32/socketpage/LineClient.h"
 
 using namespace e2e;
+using vantrel::testing_support::FreePort;
+using vantrel::testing_support::TLineClient;
+namespace clientdouble = vantrel::clientdouble;
 
 namespace {
 
@@ -189,8 +198,10 @@ class Aliases : public ::testing::Test {
     return WaitFor([&] { return !IsWindowVisible(editor); }, 5000);
   }
 
+  // Waits for the change to be pending first: the editor is gone a moment before its change counts.
   static bool Apply(HWND main) {
     HWND apply = FindControl(main, vantrel::idApply);
+    if (!WaitFor([&] { return IsWindowEnabled(apply) != FALSE; }, 5000)) return false;
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(vantrel::idApply, BN_CLICKED),
                  reinterpret_cast<LPARAM>(apply));
     return WaitFor([&] { return !IsWindowEnabled(apply); });
@@ -349,4 +360,135 @@ TEST_F(DatabasesConfPage, BlocksSurviveAddEditDeleteAndApplyAndADuplicateNameIsR
   const std::string onDisk = ReadBytes(aliasFile);
   EXPECT_EQ(onDisk, SettingsLines() + Ansi(Joined(kHead) + L"stock=" + stockPath + L"\r\n" + L"sales=" +
                                            salesPath + L"\r\n"));
+}
+
+namespace {
+
+// Firebird 5's databases.conf as the server's own file: edited by hand and held open by other
+// programs while vantrel.exe runs, its command server creating databases through the
+// installation's library double.
+class OutsideEdits : public Aliases {
+ protected:
+  void SetUp() override {
+    port = FreePort();
+    ClearRegistrations();
+    ResetUserSettings();
+    root = LayInstallation(L"outside-edits", Kind::FirebirdRoot);
+    RegisterRoot(Kind::FirebirdRoot, root);
+    CopyFileW((BinDir() + L"\\" + clientdouble::kFolderFromBin + L"\\" + clientdouble::kFileName).c_str(),
+              (root + L"\\" + clientdouble::kFileName).c_str(), FALSE);
+    aliasFile = root + L"\\databases.conf";
+    CreateDirectoryW((root + L"\\data").c_str(), nullptr);
+    data = Ansi(root) + "\\data\\";
+    WriteBytes(Data(L"stock.fdb"), "db");
+    WriteBytes(aliasFile, "# Socket_Port=" + std::to_string(port) +
+                              "\r\n# ZeeBeeDee_Port=3051\r\n# ZeeBeeDee=False\r\n# DEFAULT_PATH=" + data +
+                              "\r\nsecurity.db = $(dir_secDb)/security5.fdb\r\n{\r\n\tRemoteAccess = false\r\n}\r\n"
+                              "stock = C:\\old\\stock.fdb\r\n");
+  }
+
+  void Append(const std::string& line) {
+    std::ofstream(std::filesystem::path(aliasFile), std::ios::binary | std::ios::app) << line << "\r\n";
+  }
+  bool OnDisk(const std::string& line) {
+    const std::string bytes = ReadBytes(aliasFile);
+    return bytes.find("\r\n" + line + "\r\n") != std::string::npos;
+  }
+  // The create request's reply, read on a thread of its own so that the test can watch the window.
+  std::future<std::string> CreateLater(const std::string& name) {
+    return std::async(std::launch::async, [name, port = port] {
+      TLineClient client;
+      if (!WaitFor([&] { return client.Connect(port); })) return std::string("(no connection)");
+      client.ReadLine();
+      client.Send("#CREATE_DB#>#" + name + ".fdb>#>#" + name + ">#4096\r\n");
+      return client.ReadLine(40000).value_or("(no reply)");
+    });
+  }
+  std::string Okey(const std::string& name) { return "#Create_db Okey >" + data + name + ".fdb db Created..."; }
+
+  // Holds the file open as a scanner or an editor does, without delete sharing.
+  static HANDLE Hold(const std::wstring& path) {
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+  }
+  // Whether the window answered every message for the whole time.
+  static bool AnswersThroughout(HWND main, DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+      DWORD_PTR result = 0;
+      if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result)) return false;
+      Sleep(100);
+    }
+    return true;
+  }
+
+  std::string data;
+  int port = 0;
+};
+
+}  // namespace
+
+// A line added by hand shows on the page, and stays through a remote create and through an Apply
+// of an alias edited on the page while another hand edit lands.
+TEST_F(OutsideEdits, AHandEditShowsOnThePageAndSurvivesACreateAndAnApply) {
+  Vantrel app;
+  HWND main = StartOnAliasPage(app);
+  ASSERT_NE(main, nullptr);
+  RemoteListView list(FindControl(main, vantrel::idAliasList));
+  ASSERT_TRUE(list.Usable());
+
+  Append("manual = C:\\db\\manual.fdb");
+  EXPECT_TRUE(WaitFor([&] {
+    const auto items = list.Items();
+    return std::find(items.begin(), items.end(), L"manual=C:\\db\\manual.fdb") != items.end();
+  })) << "the hand edit never showed on the page";
+
+  EXPECT_EQ(CreateLater("made").get(), Okey("made"));
+  EXPECT_TRUE(OnDisk("manual = C:\\db\\manual.fdb"));
+  EXPECT_TRUE(OnDisk("made=" + data + "made.fdb"));
+
+  ASSERT_TRUE(list.Select(L"stock"));
+  const std::wstring stockPath = Data(L"stock.fdb");
+  ASSERT_TRUE(FillEditor(app, main, vantrel::idEditAlias, nullptr, &stockPath));
+  Append("late = C:\\db\\late.fdb");  // while the page's change waits for Apply
+  ASSERT_TRUE(Apply(main));
+  for (const std::string& line : {std::string("manual = C:\\db\\manual.fdb"), "made=" + data + "made.fdb",
+                                  std::string("late = C:\\db\\late.fdb"), "stock=" + Ansi(stockPath),
+                                  std::string("\tRemoteAccess = false")})
+    EXPECT_TRUE(OnDisk(line)) << line << "\n" << ReadBytes(aliasFile);
+}
+
+// A file held for three seconds: the reply waits for the hold to end and is "Okey"; the window
+// answers its messages all along.
+TEST_F(OutsideEdits, AShortHoldDelaysTheReplyButNeverTheWindow) {
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  HANDLE held = Hold(aliasFile);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  auto reply = CreateLater("waited");
+  EXPECT_TRUE(AnswersThroughout(main, 3000));
+  EXPECT_EQ(reply.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "answered during the hold";
+  CloseHandle(held);
+  EXPECT_EQ(reply.get(), Okey("waited"));
+  EXPECT_TRUE(OnDisk("waited=" + data + "waited.fdb"));
+}
+
+// Held for fifteen seconds: the client hears that its database exists and its alias waits; the
+// alias is written once the hold ends, and nothing in the file is lost.
+TEST_F(OutsideEdits, ALongHoldIsToldTheTruthAndTheAliasIsWrittenAfterwards) {
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  const std::string before = ReadBytes(aliasFile);
+  HANDLE held = Hold(aliasFile);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  auto reply = CreateLater("pending");
+  EXPECT_TRUE(AnswersThroughout(main, 15000));
+  CloseHandle(held);
+  const std::string answer = reply.get();
+  EXPECT_EQ(answer.rfind("#Create_db error >" + data + "pending.fdb< db Created, alias not written yet", 0), 0u)
+      << answer;
+  EXPECT_TRUE(WaitFor([&] { return OnDisk("pending=" + data + "pending.fdb"); }, 40000)) << ReadBytes(aliasFile);
+  EXPECT_EQ(ReadBytes(aliasFile).rfind(before, 0), 0u) << "the file's own lines changed";
 }

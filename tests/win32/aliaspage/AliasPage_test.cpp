@@ -282,7 +282,7 @@ TEST_F(AliasPage, DeleteAsksWithTheAliasNameAndRemovesExactlyItsLine) {
 
 TEST_F(AliasPage, ReadOnlyFileIsListedButCannotBeChanged) {
   CreateWith("main=C:\\db\\main.fdb\r\n", true);
-  ASSERT_TRUE(form->AliasFile().List().ReadOnly());
+  ASSERT_TRUE(form->AliasFile().ReadOnly());
   EXPECT_EQ(Items().size(), 1u);
   SelectLine(kFirstAliasLine);
   EXPECT_FALSE(form->AliasPage().acAddAlias.enabled);
