@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <tuple>
 
 #include "aliases/AliasTexts.h"
@@ -36,6 +37,11 @@ struct Item {
 
 void PrintTo(const Item& item, std::ostream* os) {
   *os << "{" << ToUtf8(item.name) << ", " << ToUtf8(item.path) << ", " << item.line << "}";
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 MSG KeyDown(HWND target, WPARAM key) {
@@ -278,6 +284,44 @@ TEST_F(AliasPage, DeleteAsksWithTheAliasNameAndRemovesExactlyItsLine) {
   // Nothing selected after the refresh: nothing to delete.
   form->AliasPage().acDeleteAliasExecute();
   EXPECT_EQ(dialogs.questions.size(), 2u);
+}
+
+// The file changes on disk while the page holds an unapplied edit of the same alias: the page
+// shows the other outside edits at once, and Apply asks which version of that alias to keep.
+TEST_F(AliasPage, AnAliasChangedOnDiskAndOnThePageIsTheUsersChoiceAtApply) {
+  CreateWith("main=C:\\db\\main.fdb\r\n");
+  auto rewriteOnDisk = [&](const std::string& lines) {
+    const std::filesystem::path other = std::filesystem::path(aliasFile + L".new");
+    std::ofstream(other, std::ios::binary) << kSettings << lines;
+    MoveFileExW(other.c_str(), aliasFile.c_str(), MOVEFILE_REPLACE_EXISTING);
+  };
+  for (const int answer : {AnswerNo, AnswerYes}) {
+    SelectLine(kFirstAliasLine);
+    EditorAnswer edit{L"main", Data(L"a.fdb")};
+    {
+      DialogDriver driver(edit.Steps());
+      form->AliasPage().acEditAliasExecute();
+    }
+    const std::string disk = answer == AnswerNo ? "C:\\db\\moved.fdb" : "C:\\db\\again.fdb";
+    rewriteOnDisk("main=" + disk + "\r\nhand=C:\\db\\hand.fdb\r\n");
+    form->TimerTimer();
+    const auto shown = Items();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].path, Data(L"a.fdb")) << "the page's edit stays shown";
+    EXPECT_EQ(shown[1].name, L"hand") << "the outside edit shows";
+
+    dialogs.questions.clear();
+    dialogs.answers = {answer};
+    form->ApplySettings(false);
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_NE(dialogs.questions[0].find(L"\"main\""), std::wstring::npos) << ToUtf8(dialogs.questions[0]);
+    const std::string kept = answer == AnswerNo ? disk : AnsiData(L"a.fdb");
+    EXPECT_EQ(AliasLines(), (std::vector<std::string>{"main=" + kept, "hand=C:\\db\\hand.fdb"}));
+    EXPECT_EQ(ReadBytes(aliasFile), kSettings + "main=" + kept + "\r\nhand=C:\\db\\hand.fdb\r\n");
+    EXPECT_FALSE(SettingsChanged());
+    rewriteOnDisk("main=C:\\db\\main.fdb\r\n");
+    form->TimerTimer();
+  }
 }
 
 TEST_F(AliasPage, ReadOnlyFileIsListedButCannotBeChanged) {
