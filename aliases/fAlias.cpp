@@ -4,6 +4,7 @@
 
 #include "aliases/AliasTexts.h"
 #include "shell/Controls.h"
+#include "shell/Dpi.h"
 #include "shell/Files.h"
 #include "shell/TextConv.h"
 
@@ -65,7 +66,7 @@ void TfrmAlias::CreateControls() {
   SetDefaultButton(IDOK);
   RECT client;
   GetClientRect(p, &client);
-  OnResize(client.right, client.bottom);
+  OnResize(dpi::Unscale(client.right, Dpi()), dpi::Unscale(client.bottom, Dpi()));
 }
 
 void TfrmAlias::FormCreate() {
@@ -82,14 +83,14 @@ void TfrmAlias::OnResize(int w, int h) {
   const int buttonTop = h - kMargin - kButtonHeight;
   const int cancelLeft = w - kMargin - kButtonWidth;
   const int okLeft = cancelLeft - kButtonGap - kButtonWidth;
-  MoveWindow(lblAliasName, kMargin, 8, fieldWidth, 14, TRUE);
-  MoveWindow(edtAliasName, kMargin, 23, fieldWidth, 21, TRUE);
-  MoveWindow(lblDatabase, kMargin, 52, fieldWidth, 14, TRUE);
-  MoveWindow(edtDatabase, kMargin, 67, std::max(0, fieldWidth - kSelectWidth - kButtonGap), 21, TRUE);
-  MoveWindow(btnSelDB, w - kMargin - kSelectWidth, 66, kSelectWidth, 23, TRUE);
-  MoveWindow(lblError, kMargin, buttonTop + 6, std::max(0, okLeft - 2 * kMargin), 14, TRUE);
-  MoveWindow(btnOK, okLeft, buttonTop, kButtonWidth, kButtonHeight, TRUE);
-  MoveWindow(btnCancel, cancelLeft, buttonTop, kButtonWidth, kButtonHeight, TRUE);
+  Place(lblAliasName, {kMargin, 8, fieldWidth, 14});
+  Place(edtAliasName, {kMargin, 23, fieldWidth, 21});
+  Place(lblDatabase, {kMargin, 52, fieldWidth, 14});
+  Place(edtDatabase, {kMargin, 67, std::max(0, fieldWidth - kSelectWidth - kButtonGap), 21});
+  Place(btnSelDB, {w - kMargin - kSelectWidth, 66, kSelectWidth, 23});
+  Place(lblError, {kMargin, buttonTop + 6, std::max(0, okLeft - 2 * kMargin), 14});
+  Place(btnOK, {okLeft, buttonTop, kButtonWidth, kButtonHeight});
+  Place(btnCancel, {cancelLeft, buttonTop, kButtonWidth, kButtonHeight});
 }
 
 LRESULT TfrmAlias::OnColor(HDC dc, HWND control) {

@@ -11,8 +11,10 @@
 #include "server/FB_Consts.h"
 #include "server/StartupSettings.h"
 #include "server/uFileVersion.h"
+#include "shell/Busy.h"
 #include "shell/ControlIds.h"
 #include "shell/Controls.h"
+#include "shell/Dpi.h"
 #include "shell/Files.h"
 #include "shell/Messages.h"
 #include "shell/OsError.h"
@@ -29,13 +31,15 @@ namespace {
 namespace layout {
 constexpr int kClientWidth = 420;
 constexpr int kClientHeight = 213;
-constexpr RECT kPageControl{4, 4, 4 + 412, 4 + 172};
+constexpr ui::Rect kPageControl{4, 4, 412, 172};
 constexpr ui::Rect kOk{180, 183, 75, 25};
 constexpr ui::Rect kCancel{260, 183, 75, 25};
 constexpr ui::Rect kApply{340, 183, 75, 25};
 }  // namespace layout
 
 constexpr wchar_t kMainWindowClass[] = L"TfrmMain";
+constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kMainExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusInterval = 1000;
 const wchar_t* const kInstallKey = L"\\Software\\Quelmark\\Vantrel";
@@ -74,6 +78,7 @@ TfrmMain::TfrmMain(HINSTANCE instance, Platform& platform, std::vector<std::wstr
 }
 
 TfrmMain::~TfrmMain() {
+  SetBusyChanged({});
   socket_.CloseListener();  // joins the connection threads while the window they work on exists
   if (mainForm == this) {
     mainForm = nullptr;
@@ -82,7 +87,7 @@ TfrmMain::~TfrmMain() {
   trayIconOwner_.reset();
   DestroyOwnedWindow(hwnd_);
   if (pmSysTray) DestroyMenu(pmSysTray);
-  for (HICON icon : {runningIcon_, stoppedIcon_})
+  for (HICON icon : {runningIcon_, stoppedIcon_, smallIcon_, largeIcon_})
     if (icon) DestroyIcon(icon);
   for (HFONT font : {font_, boldFont_})
     if (font) DeleteObject(font);
@@ -91,7 +96,21 @@ TfrmMain::~TfrmMain() {
 // ---------------------------------------------------------------------------------------------
 // Creation
 
+void TfrmMain::OnBusyChanged(bool busy) {
+  ui::Enable(btnOk, !busy);
+  ui::Enable(btnApply, !busy && pending_);
+  for (UINT id : {idMenuStartServer, idMenuStopServer})
+    if (busy) EnableMenuItem(pmSysTray, id, MF_BYCOMMAND | MF_GRAYED);
+  if (busy) return;
+  ActionListUpdate();
+  if (closeAfterWait_) {
+    closeAfterWait_ = false;
+    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+  }
+}
+
 void TfrmMain::ConnectPages() {
+  SetBusyChanged([this](bool busy) { OnBusyChanged(busy); });
   start_.onStateShown = [this](bool running, const std::wstring& toolTip) {
     UpdateTrayIcon(running ? runningIcon_ : stoppedIcon_, toolTip);
   };
@@ -112,24 +131,46 @@ void TfrmMain::ConnectPages() {
   };
 }
 
+// The frame around the design client area at the window's DPI.
+RECT TfrmMain::FrameFor(UINT dpi) const {
+  RECT frame = dpi::Scale({0, 0, layout::kClientWidth, layout::kClientHeight}, dpi);
+  dpi::AdjustWindowRect(frame, kMainStyle, kMainExStyle, dpi);
+  OffsetRect(&frame, -frame.left, -frame.top);
+  return frame;
+}
+
+void TfrmMain::MakeDpiResources(UINT dpi) {
+  dpi_ = dpi;
+  font_ = ui::CreateWindowFont(FW_NORMAL, dpi);
+  boldFont_ = ui::CreateWindowFont(FW_BOLD, dpi);
+  for (HICON icon : {smallIcon_, largeIcon_, runningIcon_, stoppedIcon_})
+    if (icon) DestroyIcon(icon);
+  smallIcon_ = dpi::LoadSmallIcon(instance_, L"MAINICON", dpi);
+  largeIcon_ = dpi::LoadLargeIcon(instance_, L"MAINICON", dpi);
+  // The notification area shows small icons at the DPI of the screen.
+  stoppedIcon_ = dpi::LoadSmallIcon(instance_, L"ICO_002", dpi);
+  runningIcon_ = dpi::LoadSmallIcon(instance_, L"ICO_001", dpi);
+  if (hwnd_) {
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_));
+  }
+}
+
 void TfrmMain::CreateWindowAndControls() {
   RegisterWindowClassFor<TfrmMain>(
       {kMainWindowClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), LoadIconW(instance_, L"MAINICON")});
-  font_ = ui::CreateWindowFont(FW_NORMAL);
-  boldFont_ = ui::CreateWindowFont(FW_BOLD);
+  // Windows sends no DPI message at creation: the window starts at the system's DPI and, when it
+  // turns out to be on a monitor of another, lays itself out again below.
+  MakeDpiResources(dpi::SystemDpi());
+  hwnd_ = CreateOwnedWindow(kMainWindowClass, this, kMainExStyle, txt::AppTitle, kMainStyle, FrameFor(dpi_),
+                            ApplicationHandle());
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_));
 
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  const DWORD exStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-  RECT frame{0, 0, layout::kClientWidth, layout::kClientHeight};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  OffsetRect(&frame, -frame.left, -frame.top);
-  hwnd_ = CreateOwnedWindow(kMainWindowClass, this, exStyle, txt::AppTitle, style, frame, ApplicationHandle());
-
-  const RECT& tabs = layout::kPageControl;
-  pagMain = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
-                            tabs.left, tabs.top, tabs.right - tabs.left, tabs.bottom - tabs.top, hwnd_,
-                            reinterpret_cast<HMENU>(idPageControl), instance_, nullptr);
+  pagMain = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, 0,
+                            0, hwnd_, reinterpret_cast<HMENU>(idPageControl), instance_, nullptr);
   SendMessageW(pagMain, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  dpi::Place(pagMain, layout::kPageControl, dpi_);
 
   btnOk = ui::Button(hwnd_, idOk, txt::Ok, layout::kOk, font_);
   btnCancel = ui::Button(hwnd_, idCancel, txt::CancelDesign, layout::kCancel, font_, BS_DEFPUSHBUTTON);
@@ -138,7 +179,40 @@ void TfrmMain::CreateWindowAndControls() {
   CreateActions();
   CreateMenus();
   RebuildTabs();
+  FitFrameToClientArea();
   PlaceWindow();
+  if (const UINT actual = dpi::ForWindow(hwnd_); actual != dpi_) ChangeDpi(actual, nullptr);
+}
+
+// The client area is the design's, whatever frame the system draws around it (a suggested
+// rectangle, or a frame that does not follow the DPI, as under Wine, may be off by a few pixels).
+void TfrmMain::FitFrameToClientArea() {
+  RECT window{}, client{};
+  GetWindowRect(hwnd_, &window);
+  GetClientRect(hwnd_, &client);
+  const RECT want = dpi::Scale({0, 0, layout::kClientWidth, layout::kClientHeight}, dpi_);
+  const int width = (window.right - window.left) - client.right + want.right;
+  const int height = (window.bottom - window.top) - client.bottom + want.bottom;
+  if (client.right != want.right || client.bottom != want.bottom)
+    SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Moved to a monitor of another DPI, or the scaling changed: everything is laid out again from
+// its design units, with fonts and icons made for the new DPI. suggested: the rectangle Windows
+// proposes (taking it avoids a loop of DPI changes); none: the window keeps its place.
+void TfrmMain::ChangeDpi(UINT dpi, const RECT* suggested) {
+  const UINT oldDpi = dpi_;
+  const HFONT oldFont = font_, oldBold = boldFont_;
+  MakeDpiResources(dpi);
+  if (suggested) {
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  FitFrameToClientArea();
+  dpi::Relayout(hwnd_, oldDpi, dpi, {{oldFont, font_}, {oldBold, boldFont_}});
+  RebuildTabs();
+  for (HFONT font : {oldFont, oldBold}) DeleteObject(font);
+  UpdateTrayIcon(running_ ? runningIcon_ : stoppedIcon_, trayToolTip_);
 }
 
 void TfrmMain::CreateActions() {
@@ -214,8 +288,6 @@ void TfrmMain::FormCreate() {
   }
   ApplyStoredWindowPosition();
 
-  stoppedIcon_ = static_cast<HICON>(LoadImageW(instance_, L"ICO_002", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-  runningIcon_ = static_cast<HICON>(LoadImageW(instance_, L"ICO_001", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
   if (enhanced_.ShowTrayIcon()) showAtStart_ = false;
   tools_.AddDefaultTool();
   tools_.RebuildTrayToolsMenu();
@@ -227,10 +299,13 @@ void TfrmMain::FormCreate() {
   socket_.StartSocketServer();
 }
 
+// Only the place is taken: the size follows the DPI of the monitor the window lands on, which
+// may differ from the one it had when the position was stored.
 void TfrmMain::ApplyStoredWindowPosition() {
   const RECT r = Config().GetWinPos();
   if (r.left > 0 && r.right > r.left && r.top > 0 && r.bottom > r.top)
-    SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (const UINT actual = dpi::ForWindow(hwnd_); actual != dpi_) ChangeDpi(actual, nullptr);
 }
 
 void TfrmMain::RecordInstallDir() {
@@ -357,7 +432,7 @@ void TfrmMain::RebuildTabs() {
     ++index;
   }
   if (activeIndex >= 0) TabCtrl_SetCurSel(pagMain, activeIndex);
-  const RECT& tabs = layout::kPageControl;
+  const RECT tabs = dpi::Scale(layout::kPageControl, dpi_);
   RECT area{0, 0, tabs.right - tabs.left, tabs.bottom - tabs.top};
   TabCtrl_AdjustRect(pagMain, FALSE, &area);
   OffsetRect(&area, tabs.left, tabs.top);
@@ -429,6 +504,7 @@ void TfrmMain::FormShow() { ShowPendingChanges(false); }
 // now), the alias file, the tray tools, the login and the program's own Run entry.
 // A failed save of the alias file keeps the changes pending, so Apply can be tried again.
 void TfrmMain::ApplySettings(bool withSender) {
+  if (ApplicationBusy()) return;
   start_.ApplyStartupSettings(withSender);
   const bool aliasesSaved = !start_.CanAdminister() || SaveAliasFile();
   tools_.RebuildTrayToolsMenu();
@@ -438,6 +514,7 @@ void TfrmMain::ApplySettings(bool withSender) {
 }
 
 void TfrmMain::btnOkClick() {
+  if (ApplicationBusy()) return;
   if (ChangesPending()) ApplySettings(false);
   Close();
 }
@@ -567,6 +644,7 @@ void TfrmMain::SetTimerEnabled(bool enabled) {
 
 // A failed refresh is shown once and leaves the timer off for the rest of the run.
 void TfrmMain::TimerTimer() {
+  if (ApplicationBusy()) return;  // no refresh overlaps a start or stop that waits
   SetTimerEnabled(false);
   try {
     start_.RefreshServerState();
@@ -579,6 +657,7 @@ void TfrmMain::TimerTimer() {
 }
 
 void TfrmMain::UpdateTrayIcon(HICON icon, const std::wstring& toolTip) {
+  running_ = icon == runningIcon_;
   trayIcon_ = icon;
   trayToolTip_ = toolTip;
   if (trayIconOwner_) {
@@ -661,6 +740,11 @@ LRESULT TfrmMain::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_CLOSE:
+      // A real close during a start or stop ends the program once the wait is over.
+      if (ApplicationBusy() && (QuitRequested || !enhanced_.ShowTrayIcon())) {
+        closeAfterWait_ = true;
+        return 0;
+      }
       if (FormCloseQuery()) {
         RECT r;
         GetWindowRect(hwnd_, &r);
@@ -691,6 +775,12 @@ LRESULT TfrmMain::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCDESTROY:
       hwnd_ = nullptr;
       break;
+    case WM_NCCREATE:
+      dpi::EnableNonClientScaling(hwnd);
+      break;
+    case WM_DPICHANGED:
+      ChangeDpi(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+      return 0;
     default:
       break;
   }

@@ -111,7 +111,17 @@ class TfrmMain final : public IPageHost {
 
   LRESULT WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
+  // Display scaling: the DPI the window is laid out for, and a change to another one (as
+  // WM_DPICHANGED brings it; suggested may be null).
+  UINT Dpi() const { return dpi_; }
+  void ChangeDpi(UINT dpi, const RECT* suggested);
+
  private:
+  RECT FrameFor(UINT dpi) const;
+  void FitFrameToClientArea();
+  void MakeDpiResources(UINT dpi);
+  // A start or stop waits: Apply, OK and the tray's server items wait with it.
+  void OnBusyChanged(bool busy);
   void HandleCommand(int id, int code, HWND control);
 
   void CreateWindowAndControls();
@@ -138,7 +148,10 @@ class TfrmMain final : public IPageHost {
   InstanceMessages messages_;
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr, boldFont_ = nullptr;
-  HICON runningIcon_ = nullptr, stoppedIcon_ = nullptr;
+  HICON runningIcon_ = nullptr, stoppedIcon_ = nullptr, smallIcon_ = nullptr, largeIcon_ = nullptr;
+  UINT dpi_ = 96;
+  bool running_ = false;         // the tray icon shows the running image
+  bool closeAfterWait_ = false;  // a real close came during a start or stop
   HWND pagMain = nullptr, btnOk = nullptr, btnCancel = nullptr, btnApply = nullptr;
   HMENU pmSysTray = nullptr;
   TAction acOpenCPA, acCloseCPA, acAliasManager, acConfigTools;

@@ -13,6 +13,7 @@
 #include "shell/Application.h"
 #include "shell/ControlIds.h"
 #include "shell/Controls.h"
+#include "shell/Dpi.h"
 #include "shell/Messages.h"
 #include "shell/OsError.h"
 #include "shell/TextConv.h"
@@ -229,7 +230,8 @@ void TSocketPage::CreateControls() {
   lbIPs = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL |
                               LVS_SHOWSELALWAYS,
-                          4, 17, 120, 106, p, reinterpret_cast<HMENU>(idIPs), GetModuleHandleW(nullptr), nullptr);
+                          0, 0, 0, 0, p, reinterpret_cast<HMENU>(idIPs), GetModuleHandleW(nullptr), nullptr);
+  dpi::Place(lbIPs, {4, 17, 120, 106}, dpi::ForWindow(p));
   SendMessageW(lbIPs, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
   ListView_SetExtendedListViewStyle(lbIPs, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
   AddListViewColumn(lbIPs, 0, L"", 96);
@@ -238,7 +240,8 @@ void TSocketPage::CreateControls() {
   Socket_Portu = SpinEdit(p, idSocketPort, aliasFile_.Settings().SocketPort(), {130, 17, 80, 21}, Font());
   filling_ = false;
   btnSocketServer = Button(p, idSocketServer, buttonCaption_, {130, 44, 80, 58}, Font(), BS_MULTILINE);
-  lbProcesses = ListBox(p, idProcesses, {216, 2, 186, 121}, Font());
+  // A log line longer than the box can be scrolled to.
+  lbProcesses = ListBox(p, idProcesses, {216, 2, 186, 121}, Font(), WS_HSCROLL);
   StatusBar = CreateWindowExW(0, STATUSCLASSNAMEW, status_.c_str(), WS_CHILD | WS_VISIBLE | CCS_BOTTOM, 0, 0, 0, 0,
                               p, reinterpret_cast<HMENU>(idStatusBar), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
@@ -246,6 +249,7 @@ void TSocketPage::CreateControls() {
   ShowAddresses();
   for (const std::wstring& line : log_) SendMessageW(lbProcesses, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
   if (!log_.empty()) SendMessageW(lbProcesses, LB_SETTOPINDEX, log_.size() - 1, 0);
+  ui::FitHorizontalExtent(lbProcesses);
 }
 
 bool TSocketPage::OnCommand(int id, int code, HWND control) {
@@ -288,6 +292,7 @@ void TSocketPage::AppendLog(const std::wstring& line) {
   if (!Created()) return;
   const LRESULT index = SendMessageW(lbProcesses, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
   if (index >= 0) SendMessageW(lbProcesses, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+  ui::FitHorizontalExtent(lbProcesses);
 }
 
 void TSocketPage::SetStatus(const wchar_t* text) {

@@ -4,24 +4,25 @@
 
 #include <climits>
 
+#include "shell/Dpi.h"
+
 namespace vantrel::ui {
 namespace {
 
+// r is in design units: the control is placed at the DPI of the window it is on.
 HWND Create(const wchar_t* cls, HWND parent, int id, const std::wstring& text, DWORD style,
             DWORD exStyle, Rect r, HFONT font) {
-  HWND hwnd = CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, r.x, r.y,
-                              r.w, r.h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                              GetModuleHandleW(nullptr), nullptr);
+  HWND hwnd = CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  dpi::Place(hwnd, r, dpi::ForWindow(parent));
   return hwnd;
 }
 
 }  // namespace
 
-HFONT CreateWindowFont(int weight) {
-  HDC screen = GetDC(nullptr);
-  const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
+HFONT CreateWindowFont(int weight, UINT dpi) {
+  const int height = -MulDiv(8, static_cast<int>(dpi), 72);
   return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, TURKISH_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
@@ -44,12 +45,15 @@ HWND Edit(HWND parent, int id, const std::wstring& text, Rect r, HFONT font, DWO
                 WS_EX_CLIENTEDGE, r, font);
 }
 
+// The arrows take the right end of the rectangle; both are placed from design units, so a change
+// of DPI places them again side by side.
 HWND SpinEdit(HWND parent, int id, int value, Rect r, HFONT font) {
-  HWND edit = Edit(parent, id, std::to_wstring(value), r, font);
+  constexpr int kArrowsWidth = 16;
+  HWND edit = Edit(parent, id, std::to_wstring(value), {r.x, r.y, r.w - kArrowsWidth, r.h}, font);
   HWND updown = CreateWindowExW(0, UPDOWN_CLASSW, nullptr,
-                                WS_CHILD | WS_VISIBLE | UDS_ALIGNRIGHT | UDS_SETBUDDYINT |
-                                    UDS_ARROWKEYS | UDS_NOTHOUSANDS,
-                                0, 0, 0, 0, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                WS_CHILD | WS_VISIBLE | UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0,
+                                0, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  dpi::Place(updown, {r.x + r.w - kArrowsWidth, r.y, kArrowsWidth, r.h}, dpi::ForWindow(parent));
   SendMessageW(updown, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
   SendMessageW(updown, UDM_SETRANGE32, static_cast<WPARAM>(INT_MIN), INT_MAX);
   SendMessageW(updown, UDM_SETPOS32, 0, value);
@@ -62,10 +66,30 @@ HWND Panel(HWND parent, const std::wstring& text, Rect r, HFONT font, int id) {
                 0, r, font);
 }
 
-HWND ListBox(HWND parent, int id, Rect r, HFONT font) {
+HWND ListBox(HWND parent, int id, Rect r, HFONT font, DWORD extraStyle) {
   return Create(L"LISTBOX", parent, id, L"",
-                WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE, r,
+                WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | extraStyle, WS_EX_CLIENTEDGE, r,
                 font);
+}
+
+void FitHorizontalExtent(HWND listBox) {
+  HDC dc = GetDC(listBox);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(listBox, WM_GETFONT, 0, 0)));
+  int widest = 0;
+  const int count = static_cast<int>(SendMessageW(listBox, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    const int length = static_cast<int>(SendMessageW(listBox, LB_GETTEXTLEN, i, 0));
+    if (length <= 0) continue;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), length, &size);
+    widest = size.cx > widest ? size.cx : widest;
+  }
+  SelectObject(dc, old);
+  ReleaseDC(listBox, dc);
+  // A few pixels for the item's inner margin.
+  SendMessageW(listBox, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 6), 0);
 }
 
 HWND ReportListView(HWND parent, int id, Rect r, HFONT font, DWORD extraExStyle) {
@@ -80,7 +104,7 @@ void AddListViewColumn(HWND listView, int index, const std::wstring& caption, in
   LVCOLUMNW col{};
   col.mask = LVCF_TEXT | LVCF_WIDTH;
   col.pszText = const_cast<wchar_t*>(caption.c_str());
-  col.cx = width;
+  col.cx = dpi::Scale(width, dpi::ForWindow(listView));
   ListView_InsertColumn(listView, index, &col);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Small helpers that create the standard controls with the window's font.
+// Small helpers that create the standard controls with the window's font. Every rectangle is in
+// 96-DPI design units; the control is placed at the DPI of its window (shell/Dpi.h).
 #include <windows.h>
 
 #include <string>
@@ -10,8 +11,9 @@ struct Rect {
   int x, y, w, h;
 };
 
-// The program's font: "MS Sans Serif" 8 pt, Turkish character set; the caller owns it.
-HFONT CreateWindowFont(int weight);
+// The program's font: "MS Sans Serif" 8 pt at the given DPI, Turkish character set; the caller
+// owns it.
+HFONT CreateWindowFont(int weight, UINT dpi);
 
 HWND Label(HWND parent, const std::wstring& text, Rect r, HFONT font, DWORD extraStyle = 0,
            int id = -1);
@@ -21,8 +23,11 @@ HWND Edit(HWND parent, int id, const std::wstring& text, Rect r, HFONT font, DWO
 // An edit with an up-down buddy and no range limits.
 HWND SpinEdit(HWND parent, int id, int value, Rect r, HFONT font);
 HWND Panel(HWND parent, const std::wstring& text, Rect r, HFONT font, int id = -1);  // sunken
-HWND ListBox(HWND parent, int id, Rect r, HFONT font);
+HWND ListBox(HWND parent, int id, Rect r, HFONT font, DWORD extraStyle = 0);
+// Lets a list box with a horizontal scroll bar scroll to the end of its longest item.
+void FitHorizontalExtent(HWND listBox);
 HWND ReportListView(HWND parent, int id, Rect r, HFONT font, DWORD extraExStyle = 0);
+// width in design units.
 void AddListViewColumn(HWND listView, int index, const std::wstring& caption, int width);
 
 std::wstring GetText(HWND control);

@@ -1,6 +1,9 @@
 #include "shell/ModalDialog.h"
 
+#include <algorithm>
+
 #include "shell/Controls.h"
+#include "shell/Dpi.h"
 #include "shell/Messages.h"
 #include "shell/Window.h"
 
@@ -8,24 +11,42 @@ namespace vantrel {
 namespace {
 
 constexpr wchar_t kDialogClass[] = L"TVantrelDialog";
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 }  // namespace
 
 TModalDialog::TModalDialog(HWND owner, const std::wstring& caption, int clientWidth,
                            int clientHeight, int minWidth, int minHeight)
-    : owner_(owner), minWidth_(minWidth), minHeight_(minHeight) {
+    : owner_(owner), clientWidth_(clientWidth), clientHeight_(clientHeight), minWidth_(minWidth), minHeight_(minHeight) {
   RegisterWindowClassFor<TModalDialog>({kDialogClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)});
-  font_ = ui::CreateWindowFont(FW_NORMAL);
-  boldFont_ = ui::CreateWindowFont(FW_BOLD);
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
-  const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  RECT r{0, 0, clientWidth, clientHeight};
-  AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  // The owner's screen decides, as the dialog opens over it.
+  dpi_ = owner ? dpi::ForWindow(owner) : dpi::SystemDpi();
+  font_ = ui::CreateWindowFont(FW_NORMAL, dpi_);
+  boldFont_ = ui::CreateWindowFont(FW_BOLD, dpi_);
+  RECT r = dpi::Scale({0, 0, clientWidth, clientHeight}, dpi_);
+  dpi::AdjustWindowRect(r, kStyle, kExStyle, dpi_);
   OffsetRect(&r, -r.left, -r.top);
-  hwnd_ = CreateOwnedWindow(kDialogClass, this, exStyle, caption.c_str(), style, r, owner);
+  hwnd_ = CreateOwnedWindow(kDialogClass, this, kExStyle, caption.c_str(), kStyle, r, owner);
   const int w = r.right - r.left, h = r.bottom - r.top;
   SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
                (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+void TModalDialog::Place(HWND control, const ui::Rect& design) const { dpi::Place(control, design, dpi_); }
+
+void TModalDialog::ChangeDpi(UINT dpi, const RECT& suggested) {
+  const UINT oldDpi = dpi_;
+  const HFONT oldFont = font_, oldBold = boldFont_;
+  dpi_ = dpi;
+  font_ = ui::CreateWindowFont(FW_NORMAL, dpi);
+  boldFont_ = ui::CreateWindowFont(FW_BOLD, dpi);
+  dpi::Relayout(hwnd_, oldDpi, dpi, {{oldFont, font_}, {oldBold, boldFont_}});
+  // The new size comes with WM_SIZE, which places the controls for the new DPI.
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  DeleteObject(oldFont);
+  DeleteObject(oldBold);
 }
 
 TModalDialog::~TModalDialog() {
@@ -98,13 +119,26 @@ LRESULT TModalDialog::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORBTN:
       return OnColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_SIZE:
-      OnResize(LOWORD(lp), HIWORD(lp));
+      OnResize(dpi::Unscale(LOWORD(lp), dpi_), dpi::Unscale(HIWORD(lp), dpi_));
       return 0;
     case WM_GETMINMAXINFO: {
+      // Never more than the size the dialog opens with, whatever frame the system draws.
+      RECT window{}, client{};
+      GetWindowRect(hwnd, &window);
+      GetClientRect(hwnd, &client);
+      const int openWidth = window.right - window.left - client.right + dpi::Scale(clientWidth_, dpi_);
+      const int openHeight = window.bottom - window.top - client.bottom + dpi::Scale(clientHeight_, dpi_);
       auto* info = reinterpret_cast<MINMAXINFO*>(lp);
-      info->ptMinTrackSize = {minWidth_, minHeight_};
+      info->ptMinTrackSize = {std::min(dpi::Scale(minWidth_, dpi_), openWidth),
+                              std::min(dpi::Scale(minHeight_, dpi_), openHeight)};
       return 0;
     }
+    case WM_NCCREATE:
+      dpi::EnableNonClientScaling(hwnd);
+      return DefWindowProcW(hwnd, msg, wp, lp);
+    case WM_DPICHANGED:
+      ChangeDpi(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
+      return 0;
     case WM_CLOSE:
       EndModal(mrCancel);
       return 0;

@@ -5,12 +5,15 @@
 
 #include <string>
 
+#include "shell/Controls.h"
+
 namespace vantrel {
 
 class TModalDialog {
  public:
   enum Result { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
 
+  // Sizes in 96-DPI design units; the dialog is laid out at the DPI of its screen.
   TModalDialog(HWND owner, const std::wstring& caption, int clientWidth, int clientHeight,
                int minWidth, int minHeight);
   virtual ~TModalDialog();
@@ -20,6 +23,7 @@ class TModalDialog {
   HWND Handle() const { return hwnd_; }
   HFONT Font() const { return font_; }
   HFONT BoldFont() const { return boldFont_; }
+  UINT Dpi() const { return dpi_; }
 
   // Shows the dialog centred on the screen and runs its own message loop until it is closed;
   // returns the closing result.
@@ -32,7 +36,9 @@ class TModalDialog {
  protected:
   // A control's command (button click, edit change ...). Return true when handled.
   virtual bool OnCommand(int id, int code, HWND control) { return false; }
+  // The client area's size in design units: the dialog places its controls with Place.
   virtual void OnResize(int clientWidth, int clientHeight) {}
+  void Place(HWND control, const ui::Rect& design) const;
   virtual LRESULT OnColor(HDC dc, HWND control);
   // The default button (Enter) and its id; IDCANCEL is the cancel button (Escape).
   void SetDefaultButton(int id);
@@ -40,11 +46,14 @@ class TModalDialog {
   void FocusWhenShown(HWND edit);
 
  private:
+  void ChangeDpi(UINT dpi, const RECT& suggested);
 
   HWND owner_;
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr, boldFont_ = nullptr;
-  int minWidth_, minHeight_;
+  int clientWidth_, clientHeight_;  // design units, as the dialog opens
+  int minWidth_, minHeight_;        // design units, of the whole window
+  UINT dpi_ = 96;
   int defaultId_ = IDOK;
   Result result_ = mrNone;
   bool running_ = false;

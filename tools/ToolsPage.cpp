@@ -105,12 +105,12 @@ void TToolsPage::CreateControls() {
   using namespace ui;
   HWND p = Handle();
   Label(p, txt::ToolsHeading, {8, 6, 200, 14}, Font());
-  lbxTools = ListBox(p, idToolList, {8, 22, 300, 118}, Font());
+  lbxTools = ListBox(p, idToolList, {8, 22, 288, 118}, Font());
   SetWindowSubclass(lbxTools, ToolListProc, kToolListSubclassId, reinterpret_cast<DWORD_PTR>(this));
-  acAddTools.buttons = {Button(p, idAddTools, txt::AddTool, {316, 22, 82, 23}, Font())};
-  acDeleteTools.buttons = {Button(p, idDeleteTools, txt::DeleteTool, {316, 48, 82, 23}, Font())};
-  acEditTools.buttons = {Button(p, idEditTools, txt::EditTool, {316, 74, 82, 23}, Font())};
-  acLaunchTools.buttons = {Button(p, idLaunchTool, txt::LaunchToolButton, {316, 117, 82, 23}, Font())};
+  acAddTools.buttons = {Button(p, idAddTools, txt::AddTool, {304, 22, 94, 23}, Font())};
+  acDeleteTools.buttons = {Button(p, idDeleteTools, txt::DeleteTool, {304, 48, 94, 23}, Font())};
+  acEditTools.buttons = {Button(p, idEditTools, txt::EditTool, {304, 74, 94, 23}, Font())};
+  acLaunchTools.buttons = {Button(p, idLaunchTool, txt::LaunchToolButton, {304, 117, 94, 23}, Font())};
 }
 
 LRESULT CALLBACK TToolsPage::ToolListProc(HWND list, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {

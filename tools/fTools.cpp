@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "shell/Controls.h"
+#include "shell/Dpi.h"
 #include "shell/Files.h"
 #include "shell/TextConv.h"
 #include "shell/rules/TextRules.h"
@@ -57,10 +58,6 @@ int TextWidth(HWND label) {
   return size.cx + 4;
 }
 
-void Place(HWND control, int x, int y, int w, int h) {
-  SetWindowPos(control, nullptr, x, y, w < 0 ? 0 : w, h, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 }  // namespace
 
 TfrmTools::TfrmTools(HWND owner, IDialogs& dialogs)
@@ -72,7 +69,7 @@ TfrmTools::TfrmTools(HWND owner, IDialogs& dialogs)
   lblTitle = Label(d, text::TitleLabel, {kMargin, kTitleTop + 3, 70, 14}, Font());
   edTitle = Edit(d, idTitleEdit, L"", {kFieldLeft, kTitleTop, 150, kRowHeight}, Font());
   lblDuplicate = Label(d, text::DuplicateTitle, {240, kTitleTop + 3, 150, 14}, BoldFont(), 0, idDuplicate);
-  duplicateWidth_ = TextWidth(lblDuplicate);
+  duplicateWidth_ = dpi::Unscale(TextWidth(lblDuplicate), Dpi()) + 1;
   Show(lblDuplicate, false);
   lblProgram = Label(d, text::ProgramLabel, {kMargin, kProgramTop + 3, 70, 14}, Font());
   edProgram = Edit(d, idProgramEdit, L"", {kFieldLeft, kProgramTop, 200, kRowHeight}, Font());
@@ -84,7 +81,7 @@ TfrmTools::TfrmTools(HWND owner, IDialogs& dialogs)
   SetDefaultButton(idOK);
   RECT client;
   GetClientRect(d, &client);
-  OnResize(client.right, client.bottom);
+  OnResize(dpi::Unscale(client.right, Dpi()), dpi::Unscale(client.bottom, Dpi()));
 }
 
 std::wstring TfrmTools::ToolTitle() const { return ui::GetText(edTitle); }
@@ -178,13 +175,13 @@ void TfrmTools::OnResize(int clientWidth, int clientHeight) {
   if (!btnCancel) return;  // the window's first size comes before its controls
   const int right = clientWidth - kMargin;
   const int duplicateLeft = right - duplicateWidth_;
-  Place(edTitle, kFieldLeft, kTitleTop, duplicateLeft - 6 - kFieldLeft, kRowHeight);
-  Place(lblDuplicate, duplicateLeft, kTitleTop + 3, duplicateWidth_, 14);
-  Place(edProgram, kFieldLeft, kProgramTop, right - kButtonWidth - 6 - kFieldLeft, kRowHeight);
-  Place(btnBrowse, right - kButtonWidth, kProgramTop - 2, kButtonWidth, kButtonHeight);
-  Place(edParams, kFieldLeft, kParamsTop, right - kFieldLeft, kRowHeight);
-  Place(btnCancel, right - kButtonWidth, kButtonsTop, kButtonWidth, kButtonHeight);
-  Place(btnOK, right - 2 * kButtonWidth - 6, kButtonsTop, kButtonWidth, kButtonHeight);
+  Place(edTitle, {kFieldLeft, kTitleTop, duplicateLeft - 6 - kFieldLeft, kRowHeight});
+  Place(lblDuplicate, {duplicateLeft, kTitleTop + 3, duplicateWidth_, 14});
+  Place(edProgram, {kFieldLeft, kProgramTop, right - kButtonWidth - 6 - kFieldLeft, kRowHeight});
+  Place(btnBrowse, {right - kButtonWidth, kProgramTop - 2, kButtonWidth, kButtonHeight});
+  Place(edParams, {kFieldLeft, kParamsTop, right - kFieldLeft, kRowHeight});
+  Place(btnCancel, {right - kButtonWidth, kButtonsTop, kButtonWidth, kButtonHeight});
+  Place(btnOK, {right - 2 * kButtonWidth - 6, kButtonsTop, kButtonWidth, kButtonHeight});
   InvalidateRect(Handle(), nullptr, TRUE);
 }
 

@@ -1,5 +1,6 @@
 // The main window in-process, with scripted services, probes and boxes.
 #include "tests/win32/app/MainWindowFixture.h"
+#include "shell/Dpi.h"
 #include "tests/win32/app/PageControls.h"
 #include "shell/ControlIds.h"
 #include "shell/Application.h"
@@ -134,11 +135,14 @@ TEST_F(MainWindow, StoredPositionIsAppliedOnlyWhenPlausibleAndARealCloseStoresIt
   GetWindowRect(form->Handle(), &r);
   EXPECT_EQ(r.left, 50);
   EXPECT_EQ(r.top, 60);
-  EXPECT_EQ(r.right, 530);
+  // Only the place: the size is the window's own at its DPI, not the one stored with the place.
+  RECT client;
+  GetClientRect(form->Handle(), &client);
+  EXPECT_EQ(client.right, dpi::Scale(420, form->Dpi()));
   form->acCloseCPAExecute();
   const RECT stored = Config().GetWinPos();
   EXPECT_EQ(stored.left, 50);
-  EXPECT_EQ(stored.bottom, 360);
+  EXPECT_EQ(stored.bottom, r.bottom);
 
   Config().SetWinPos(RECT{0, 60, 530, 360});  // left 0: centred instead
   form.reset();

@@ -1,0 +1,50 @@
+#pragma once
+// Display scaling. Every window is laid out in 96-DPI design units and placed at the DPI of the
+// monitor it is on; these helpers are the only place that scales. Functions that Windows 7 and 8
+// lack are looked up at run time, with the system DPI as the fallback.
+#include <windows.h>
+
+#include <initializer_list>
+#include <utility>
+
+#include "shell/Controls.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace vantrel::dpi {
+
+inline constexpr UINT kDesignDpi = 96;
+
+UINT SystemDpi();
+// The DPI of the monitor the window is on (its top-level window's).
+UINT ForWindow(HWND window);
+
+inline int Scale(int designValue, UINT dpi) { return MulDiv(designValue, static_cast<int>(dpi), kDesignDpi); }
+inline int Unscale(int pixels, UINT dpi) { return MulDiv(pixels, kDesignDpi, static_cast<int>(dpi)); }
+RECT Scale(const ui::Rect& design, UINT dpi);
+
+// GetSystemMetrics for a DPI (the icon sizes, the frame).
+int SystemMetric(int index, UINT dpi);
+// The window rectangle around a client rectangle at that DPI.
+void AdjustWindowRect(RECT& rect, DWORD style, DWORD exStyle, UINT dpi);
+// An icon resource at the exact size (scaled down from a larger image where needed): the small
+// size for the title bar and the notification area, the large one for Alt+Tab. The caller owns it.
+HICON LoadSmallIcon(HINSTANCE instance, const wchar_t* name, UINT dpi);
+HICON LoadLargeIcon(HINSTANCE instance, const wchar_t* name, UINT dpi);
+// For WM_NCCREATE of a top-level window: per-monitor (v1) systems then scale its frame too.
+void EnableNonClientScaling(HWND window);
+// Makes the calling thread per-monitor aware when the manifest could not (harmless if refused).
+void BecomePerMonitorAware();
+
+// Puts a control at its design rectangle for dpi and remembers that rectangle, so a change of
+// DPI can place it again. Relative to its parent, as CreateWindowEx takes it.
+void Place(HWND control, const ui::Rect& design, UINT dpi);
+// Whether the control was placed by Place, and where, in design units.
+bool DesignRect(HWND control, ui::Rect& design);
+// Places every descendant of top that has a design rectangle for dpi, gives each control whose
+// font is one of the pairs' first the pair's second, and scales list-view columns from oldDpi.
+void Relayout(HWND top, UINT oldDpi, UINT dpi, std::initializer_list<std::pair<HFONT, HFONT>> fonts);
+
+}  // namespace vantrel::dpi
