@@ -1,5 +1,7 @@
 #include "server/Probes.h"
 
+#include "shell/Busy.h"
+
 #include <windows.h>
 
 namespace vantrel {
@@ -35,7 +37,8 @@ class Win32Probes final : public ISystemProbes {
     return read && type == TokenElevationTypeLimited;
   }
   std::uint32_t TickCount() override { return GetTickCount(); }
-  void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
+  // The window keeps reading its messages while a start or stop waits.
+  void Sleep(unsigned milliseconds) override { PumpMessagesFor(milliseconds); }
 };
 
 }  // namespace

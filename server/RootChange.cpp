@@ -14,6 +14,7 @@
 #include "server/rules/RunEntry.h"
 #include "server/uFileVersion.h"
 #include "shell/Application.h"
+#include "shell/Busy.h"
 #include "shell/DbugIntf.h"
 #include "shell/Files.h"
 #include "shell/OsError.h"
@@ -150,6 +151,7 @@ void InstallService(const TInstallation& installation, IProgramLauncher& launche
 }
 
 void TEnhancedPage::btnChangeRootClick() {
+  if (ApplicationBusy()) return;
   Platform& platform = host_.Sys();
   IDialogs& dialogs = platform.dialogs;
   const TInstallation current = host_.Installation();  // a copy: the discovery below replaces it
@@ -178,7 +180,7 @@ void TEnhancedPage::btnChangeRootClick() {
   if (dialogs.AskConfirmation(FormatTexts(text::ConfirmChangeFmt, {newRoot, version})) != AnswerYes) return;
 
   {
-    TCursorGuard hourglass;  // also when the discovery below raises
+    TBusyScope busy;  // the stop's waits keep the window alive; nothing else starts meanwhile
     try {
       server_.StopServer();
       // A server service left running (dependents kept) would be pulled away by the tools.

@@ -5,6 +5,7 @@
 #include "resources/Texts.h"
 #include "server/StartPage.h"
 #include "shell/Application.h"
+#include "shell/Busy.h"
 #include "shell/Controls.h"
 #include "shell/OsError.h"
 #include "shell/TextConv.h"
@@ -183,12 +184,32 @@ void TStartPage::StopServerAndReport() {
 }
 
 void TStartPage::btnStartStopClick() {
+  if (ApplicationBusy()) return;  // a click that came while the last action waited
   if (ServerWindowExists() || ServerServiceRunning()) {
-    StopServerAndReport();
+    RunAlone([this] { StopServerAndReport(); });
     return;
   }
   if (host_.ChangesPending()) host_.ApplySettings(false);
-  if (!ServerWindowExists() && !ServerServiceRunning()) StartServer();
+  if (!ServerWindowExists() && !ServerServiceRunning()) RunAlone([this] { StartServer(); });
+}
+
+// The page's own controls wait with the action; what they were before comes back afterwards.
+void TStartPage::RunAlone(const std::function<void()>& action) {
+  if (ApplicationBusy()) return;
+  TBusyScope busy;
+  std::vector<std::pair<HWND, bool>> held;
+  for (HWND control : {btnStartStop, cbxAutostart, cbxService, cbxGuardian})
+    if (control) {
+      held.emplace_back(control, ui::IsEnabled(control));
+      ui::Enable(control, false);
+    }
+  struct TRelease {
+    std::vector<std::pair<HWND, bool>>& held;
+    ~TRelease() {
+      for (const auto& [control, enabled] : held) ui::Enable(control, enabled);
+    }
+  } release{held};
+  action();
 }
 
 }  // namespace vantrel

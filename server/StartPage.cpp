@@ -6,6 +6,7 @@
 #include "resources/Texts.h"
 #include "server/uFileVersion.h"
 #include "shell/ControlIds.h"
+#include "shell/Busy.h"
 #include "shell/Controls.h"
 #include "shell/Files.h"
 #include "shell/OsError.h"
@@ -21,8 +22,8 @@ constexpr COLORREF kMaroon = RGB(128, 0, 0);
 }  // namespace
 
 TStartPage::TStartPage(IPageHost& host) : TPage(host, txt::TabStartup) {
-  acStartServer.Bind(txt::StartServer, idMenuStartServer, [this] { StartServer(); });
-  acStopServer.Bind(txt::StopServer, idMenuStopServer, [this] { StopServerAndReport(); });
+  acStartServer.Bind(txt::StartServer, idMenuStartServer, [this] { RunAlone([this] { StartServer(); }); });
+  acStopServer.Bind(txt::StopServer, idMenuStopServer, [this] { RunAlone([this] { StopServerAndReport(); }); });
   acRestartElevated.Bind(txt::RestartElevated, idMenuRestartElevated, [this] { acRestartElevatedExecute(); });
 }
 
@@ -55,6 +56,10 @@ bool TStartPage::OnCommand(int id, int code, HWND control) {
     case idAutostart:
     case idService:
     case idGuardian:
+      if (ApplicationBusy()) {  // held while a start or stop waits
+        ShowChoice();
+        return true;
+      }
       choice_ = {ui::IsChecked(cbxAutostart), ui::IsChecked(cbxService), ui::IsChecked(cbxGuardian)};
       host_.AnyChangeToSettings();
       return true;

@@ -70,6 +70,9 @@ class TStartPage final : public TPage {
   bool LabelColor(HWND label, COLORREF& color) override;
 
  private:
+  // Runs a start or a stop as the one action of the moment: while it waits (the window reading
+  // its messages), another click or tray command does nothing.
+  void RunAlone(const std::function<void()>& action);
   void ShowChoice();
   TStartupPlan Plan() const;
   void WriteRunValue(const TStartupPlan& plan);

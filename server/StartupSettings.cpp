@@ -86,7 +86,8 @@ void TStartPage::ApplyStartupSettings(bool withSender) {
   else
     ApplyApplicationSettings();
   if (!ServerWindowExists() && !ServerServiceRunning() && !GuardianWindowExists() && choice_.autostart) {
-    if (!withSender || Sys().dialogs.AskConfirmation(txt::StartServerNow) == AnswerYes) StartServer();
+    if (!withSender || Sys().dialogs.AskConfirmation(txt::StartServerNow) == AnswerYes)
+      RunAlone([this] { StartServer(); });
   }
 }
 

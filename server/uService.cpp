@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shell/Application.h"
+#include "shell/Busy.h"
 #include "shell/OsError.h"
 
 namespace vantrel {
@@ -178,7 +179,7 @@ class TServiceControl : public IServiceControl {
   ServiceState WaitForState(const std::wstring& name, ServiceState wanted) {
     ServiceState state = ServiceStateUnknown;
     for (int poll = 0; poll < PollCount; ++poll) {
-      Sleep(PollIntervalMs);
+      PumpMessagesFor(PollIntervalMs);  // the window stays alive while the service gets there
       state = QueryServiceState(name);
       if (state == wanted) break;
     }

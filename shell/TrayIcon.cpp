@@ -12,8 +12,14 @@ constexpr UINT kFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;  // 7
 }  // namespace
 
 TTrayIcon::TTrayIcon() {
+  TaskbarCreatedMessage();  // registered before the window can be sent it
   RegisterWindowClassFor<TTrayIcon>({kTrayWindowClass});
   window_ = CreateOwnedWindow(kTrayWindowClass, this, 0, L"", WS_POPUP, {}, nullptr);
+  // Run with full rights, the program would not hear a normal Explorer's restart otherwise.
+  using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  if (auto filter = reinterpret_cast<FilterFn>(
+          reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"))))
+    filter(window_, TaskbarCreatedMessage(), 1 /* MSGFLT_ALLOW */, nullptr);
   notify_ = [](DWORD message, const NOTIFYICONDATAW& data) {
     return Shell_NotifyIconW(message, const_cast<NOTIFYICONDATAW*>(&data));
   };
@@ -83,7 +89,17 @@ void TTrayIcon::ShowPopup() {
   if (OnRightClick) OnRightClick(pt.x, pt.y);
 }
 
+// Explorer sends this to every top-level window when it starts again; the icons it showed are gone.
+UINT TaskbarCreatedMessage() {
+  static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+  return message;
+}
+
 LRESULT TTrayIcon::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == TaskbarCreatedMessage() && msg != 0) {
+    if (active_) Notify(NIM_ADD);  // the same image and tooltip as before
+    return 0;
+  }
   if (msg == WM_TRAYICON_RETIP) {
     // Writes the unchanged tooltip again, which the setter itself would skip.
     if (active_) Notify(NIM_MODIFY);

@@ -12,6 +12,9 @@ namespace vantrel {
 
 inline constexpr std::size_t kMaxToolTip = 62;
 
+// The message Explorer broadcasts when it starts again ("TaskbarCreated").
+UINT TaskbarCreatedMessage();
+
 class TTrayIcon {
  public:
   // The shell call, replaceable so tests can see the records the shell would receive.

@@ -126,3 +126,41 @@ TEST_P(Status, ApplicationModeWithGuardianStartsTheGuardianWhichStartsTheServer)
 }
 
 FOR_BOTH_FIREBIRD_LAYOUTS(Status);
+
+// A stop that waits on a server window that stays (open attachments, a question nobody answers):
+// the window answers every message throughout the wait, its button waits with it, and a second
+// click starts nothing; the stop ends with its one message once the wait is over.
+TEST_P(Status, AWaitingStopKeepsTheWindowAliveAndTakesNoSecondClick) {
+  simt::TempInstallation install(GetParam());
+  RegisterRoot(Kind::Firebird, install.Root());
+  auto server = simt::ChildProcess::Start(L"\"" + install.BinFile(ServerExe()) + L"\" -a -attachments",
+                                          install.Root());
+  Vantrel app;
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(Shows(main, vantrel::idServerState, L"Uygulama olarak çalışıyor"));
+  HWND button = FindControl(main, vantrel::idStartStop);
+
+  Click(main, vantrel::idStartStop);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(button); }, 5000)) << "the stop never began";
+  Click(main, vantrel::idStartStop);
+  int answered = 0, missed = 0;
+  while (!IsWindowEnabled(button) && !app.WaitMessageBox(0) && answered + missed < 300) {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result))
+      ++answered;
+    else
+      ++missed;
+    Sleep(100);
+  }
+  EXPECT_EQ(missed, 0) << "the window did not answer during the wait";
+  EXPECT_GT(answered, 10) << "the wait was shorter than a second";
+
+  HWND box = app.WaitMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(MessageBoxText(box).find(L"durmadı"), std::wstring::npos) << MessageBoxText(box);
+  PressButton(box, IDOK);
+  EXPECT_TRUE(simt::WindowExists(L"FB_Server"));
+  EXPECT_EQ(app.WaitMessageBox(3000), nullptr) << "a second stop ran after the first";
+  simt::EndWindowsOfClass(L"FB_Server");
+}

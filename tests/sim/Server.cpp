@@ -1,5 +1,6 @@
 // The simulated database server: "-a" runs it as an application, otherwise the service manager runs
 // it (the root layout's service is registered with "-s DefaultInstance", which changes nothing here).
+// "-attachments" keeps its window on WM_CLOSE, as a server whose attachment question is open.
 #include <windows.h>
 
 #include "tests/sim/SimHost.h"
@@ -35,6 +36,8 @@ DWORD Serve(ServiceContext& context) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // "-attachments" (tests only): the server has open attachments and a question nobody answers.
+  KeepWindowOnClose(HasSwitch(argc, argv, L"-attachments"));
   if (HasApplicationSwitch(argc, argv)) return RunApplication();
   return RunAsService(std::wstring(kNames.serverService), Serve) ? kExitOk : kExitNotAService;
 }

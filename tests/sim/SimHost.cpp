@@ -7,7 +7,10 @@ namespace {
 
 constexpr DWORD kPollMs = 100;
 
+bool keepWindowOnClose = false;
+
 LRESULT CALLBACK ClassWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE && keepWindowOnClose) return 0;  // the attachments question, unanswered
   if (message == WM_DESTROY) {
     PostQuitMessage(0);
     return 0;
@@ -70,6 +73,14 @@ DWORD QueryState(SC_HANDLE service) {
 }
 
 }  // namespace
+
+bool HasSwitch(int argc, wchar_t** argv, const wchar_t* name) {
+  for (int i = 1; i < argc; ++i)
+    if (CompareStringOrdinal(argv[i], -1, name, -1, TRUE) == CSTR_EQUAL) return true;
+  return false;
+}
+
+void KeepWindowOnClose(bool keep) { keepWindowOnClose = keep; }
 
 bool HasApplicationSwitch(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i)

@@ -20,6 +20,10 @@ inline constexpr int kExitNotAService = 6;
 
 // True when one of the arguments is "-a" (any letter case): run as an application.
 bool HasApplicationSwitch(int argc, wchar_t** argv);
+bool HasSwitch(int argc, wchar_t** argv, const wchar_t* name);
+// A server with open attachments asks on its own window before it ends: while nobody answers,
+// WM_CLOSE leaves its window where it is.
+void KeepWindowOnClose(bool keep);
 
 // Moves the calling thread onto the interactive desktop when the process got another one
 // (a service that is not marked interactive), so its windows can be found from the desktop.

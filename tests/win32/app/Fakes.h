@@ -1,6 +1,7 @@
 #pragma once
 // Scripted stand-ins for the operating-system services the main window works through.
 #include <map>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -76,8 +77,12 @@ struct Probes : ISystemProbes {
     if (!staying.count(c)) windows.erase(c);
     return true;
   }
+  std::function<void()> onSleep;  // what happens while a wait sleeps (the window's messages)
   std::uint32_t TickCount() override { return tick; }
-  void Sleep(unsigned ms) override { tick += ms; }
+  void Sleep(unsigned ms) override {
+    tick += ms;
+    if (onSleep) onSleep();
+  }
 };
 
 struct Dialogs : IDialogs {

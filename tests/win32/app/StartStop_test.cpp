@@ -1,6 +1,7 @@
 // Starting and stopping the server through scripted services, windows and launches.
 #include "tests/win32/app/MainWindowFixture.h"
 #include "tests/win32/app/PageControls.h"
+#include "shell/Busy.h"
 #include "shell/TextConv.h"
 
 using namespace vantrel;
@@ -141,4 +142,44 @@ TEST_F(MainWindow, StartStopButtonLooksAtTheServerOnly) {
   EXPECT_EQ(Text(Ctl(*form, idStartStop)), L"Durdur");
   form->StartPage().btnStartStopClick();
   EXPECT_EQ(launcher.opened.size(), 1u);
+}
+
+// While a stop waits (the window reading its messages), whatever the user does meanwhile waits
+// with it: the button and the boxes are disabled, a second click, the tray's commands, Apply and
+// the status timer start nothing, and a real close ends the program only after the wait.
+TEST_F(MainWindow, WhileAStopWaitsNothingStartsASecondActionAndACloseWaitsForIt) {
+  Create();
+  probes.windows.insert(L"FB_Server");
+  probes.staying.insert(L"FB_Server");
+  form->AnyChangeToSettings();
+  int sleeps = 0;
+  bool heldThroughout = true;
+  probes.onSleep = [&] {
+    if (++sleeps > 3) return;
+    heldThroughout = heldThroughout && ApplicationBusy() && !ui::IsEnabled(Ctl(*form, idStartStop)) &&
+                     !ui::IsEnabled(Ctl(*form, idService)) && !ui::IsEnabled(Ctl(*form, idApply)) &&
+                     !ui::IsEnabled(Ctl(*form, idOk));
+    form->StartPage().btnStartStopClick();
+    SendMessageW(form->Handle(), WM_COMMAND, idMenuStopServer, 0);
+    SendMessageW(form->Handle(), WM_COMMAND, idMenuStartServer, 0);
+    form->ApplySettings(true);
+    form->TimerTimer();
+    form->QuitRequested = true;
+    SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+  };
+  form->StartPage().btnStartStopClick();
+  probes.onSleep = nullptr;
+
+  EXPECT_TRUE(heldThroughout);
+  EXPECT_EQ(probes.closed, std::vector<std::wstring>{L"FB_Server"}) << "one stop, one WM_CLOSE";
+  EXPECT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_TRUE(dialogs.questions.empty()) << "Apply ran during the wait";
+  EXPECT_FALSE(ApplicationBusy());
+  EXPECT_TRUE(ui::IsEnabled(Ctl(*form, idStartStop)));
+  EXPECT_TRUE(ui::IsEnabled(Ctl(*form, idApply))) << "the pending change is still there";
+  // The close that came during the wait is carried out now.
+  EXPECT_TRUE(IsWindow(form->Handle()));
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) DispatchMessageW(&msg);
+  EXPECT_FALSE(form->Handle() && IsWindow(form->Handle()));
 }
