@@ -392,3 +392,28 @@ TEST_F(AliasPage, PathColumnTakesTheRestOfTheWidthButNeverLessThanNothing) {
 }
 
 }  // namespace
+
+// A created database whose alias could not be written waits; ending the program while the file
+// is still held tells the user which alias and which file, and a later end with the file free
+// writes it instead of telling.
+TEST_F(AliasPage, EndingWithAnAliasStillWaitingNamesItAndItsFile) {
+  CreateWith("main=C:\\db\\main.fdb\r\n");
+  form->AliasFile().Disk().KeepPending({"waiting", "C:\\db\\waiting.fdb"});
+  HANDLE held = CreateFileW(aliasFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  form->acCloseCPAExecute();
+  CloseHandle(held);
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_NE(dialogs.errors[0].find(L"waiting=C:\\db\\waiting.fdb"), std::wstring::npos) << ToUtf8(dialogs.errors[0]);
+  EXPECT_NE(dialogs.errors[0].find(aliasFile), std::wstring::npos);
+  EXPECT_EQ(ReadBytes(aliasFile).find("waiting"), std::string::npos);
+
+  form.reset();
+  CreateWith("main=C:\\db\\main.fdb\r\n");
+  form->AliasFile().Disk().KeepPending({"waiting", "C:\\db\\waiting.fdb"});
+  dialogs.errors.clear();
+  form->acCloseCPAExecute();
+  EXPECT_TRUE(dialogs.errors.empty());
+  EXPECT_NE(ReadBytes(aliasFile).find("waiting=C:\\db\\waiting.fdb"), std::string::npos);
+}
