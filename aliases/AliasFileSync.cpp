@@ -66,6 +66,8 @@ TAliasFileSync::TAliasFileSync(const IAliasSettings& base, NameComparer sameName
     : base_(base), sameName_(sameName), list_(nullptr, std::move(sameName)) {}
 
 void TAliasFileSync::SetPath(std::filesystem::path path) {
+  // Aliases waiting for another file are not written into this one.
+  if (path != path_) pending_.clear();
   path_ = std::move(path);
   list_.SetRules(RulesForFile(path_));
   list_.SetText({});

@@ -47,7 +47,7 @@ class TAliasFileSync {
   // value) and how folders are looked up. The sync reads it and never changes it.
   TAliasFileSync(const IAliasSettings& base, NameComparer sameName);
 
-  // Starts over with another file; nothing is read yet.
+  // Starts over with a file (another one drops the aliases waiting for the old); nothing is read yet.
   void SetPath(std::filesystem::path path);
   const std::filesystem::path& Path() const { return path_; }
   AliasFileRules Rules() const { return list_.Rules(); }
