@@ -10,6 +10,7 @@
 #include "server/Discovery.h"
 #include "server/FB_Consts.h"
 #include "server/StartupSettings.h"
+#include "server/rules/Instances.h"
 #include "server/uFileVersion.h"
 #include "shell/Busy.h"
 #include "shell/ControlIds.h"
@@ -115,6 +116,7 @@ void TfrmMain::ConnectPages() {
     UpdateTrayIcon(running ? runningIcon_ : stoppedIcon_, toolTip);
   };
   start_.onElevationOffered = [this](bool offered) { ShowTrayServerItems(offered); };
+  start_.onInstallationChosen = [this](std::size_t index) { return ChooseInstallation(index); };
   enhanced_.onRootChanged = [this] {
     DiscoverInstallation();
     FormShow();
@@ -344,19 +346,99 @@ void TfrmMain::DiscoverInstallation() {
   aliasFile_.Settings().SetDefaultPath(ToAnsi(IncludeTrailingDelimiter(ProgramFolder()) + L"Data\\"));
 
   const std::wstring root = ReadRootDirectory();
+  installations_ = DiscoverInstallations(platform_.services, root);
+  if (!installations_.empty()) {
+    std::vector<std::wstring> roots;
+    std::vector<bool> isDefault;
+    for (const TInstallation& found : installations_) {
+      roots.push_back(found.rootDir);
+      isDefault.push_back(found.isDefaultRegistration);
+    }
+    UseInstallation(ChooseInstance(roots, isDefault, Config().ChosenInstallation()));
+    return;
+  }
+  // Nothing usable anywhere: the registration tells what is wrong, as it always did.
   if (root.empty()) FailStartUp(txt::NoRegistryEntry);
   if (!DirectoryExists(root)) FailStartUp(txt::PathNotFound + root);
   SetInstallation(InstallationIn(root));
   SetServerKind(installation_.kind);
   enhanced_.ShowRootDirectory(root, installation_.kind != skFirebird);
   if (!ServerFound) FailStartUp(txt::ServerNotFound);
-
   start_.InstallationFound(GuardianIsAvailable(platform_, installation_));
   GuardianAvailable = start_.GuardianAvailable();
   LoadAliasFile();
   start_.EnableControls();
   SetTimerEnabled(true);
   ShowDefaultCursor();
+}
+
+// Every page, the tray icon and the command server follow the installation in use.
+void TfrmMain::UseInstallation(std::size_t index) {
+  SetInstallation(installations_[index]);
+  SetServerKind(installation_.kind);
+  enhanced_.ShowRootDirectory(installation_.rootDir, installation_.kind != skFirebird);
+  std::vector<std::wstring> labels;
+  for (const TInstallation& found : installations_)
+    labels.push_back(InstanceLabel(VersionText(found.serverExe), found.instanceName, found.portText, found.rootDir));
+  start_.ShowInstallations(std::move(labels), index, InstanceWarning());
+  start_.InstallationFound(GuardianIsAvailable(platform_, installation_));
+  GuardianAvailable = start_.GuardianAvailable();
+  LoadAliasFile();
+  start_.EnableControls();
+  SetTimerEnabled(true);
+  ShowDefaultCursor();
+}
+
+// Pending changes belong to the installation they were made for: applied, discarded or the user
+// stays where they are.
+bool TfrmMain::ChooseInstallation(std::size_t index) {
+  if (index >= installations_.size() || ApplicationBusy()) return false;
+  if (ChangesPending()) {
+    if (platform_.dialogs.AskConfirmation(txt::ApplyBeforeSwitch) == AnswerYes) {
+      ApplySettings(false);
+      if (ChangesPending()) return false;  // the alias file could not be written
+    } else if (platform_.dialogs.AskConfirmation(txt::DiscardBeforeSwitch) == AnswerYes) {
+      tunnel_.ShowAdminLogin();
+      aliasFile_.DiscardEdits();
+    } else {
+      return false;
+    }
+  }
+  Config().SetChosenInstallation(installations_[index].rootDir);
+  UseInstallation(index);
+  if (alias_.Created()) alias_.RefreshAliasList();
+  FormShow();
+  return true;
+}
+
+// Two servers that cannot both run, and the variable that breaks all but one; only said when
+// there are several installations.
+std::wstring TfrmMain::InstanceWarning() const {
+  if (installations_.size() < 2) return {};
+  std::vector<TInstanceConflictFacts> facts;
+  std::vector<const TInstallation*> compared;
+  for (const TInstallation& found : installations_) {
+    if (found.kind != skFirebird) continue;
+    const std::wstring name = found.instanceName.empty() || found.instanceName == kDefaultInstanceName
+                                  ? ExcludeTrailingDelimiter(found.rootDir)
+                                  : found.instanceName;
+    facts.push_back({name, {found.port, ToAnsi(found.port ? L"" : found.portText)}, found.ipcName});
+    compared.push_back(&found);
+  }
+  std::wstring warning;
+  for (const TConflict& conflict : FindConflicts(facts)) {
+    const TInstanceConflictFacts &a = facts[conflict.first], &b = facts[conflict.second];
+    if (!warning.empty()) warning += L" ";
+    if (conflict.kind == ConflictKind::SamePort)
+      warning += FormatTexts(txt::SamePortFmt, {a.name, b.name, compared[conflict.first]->portText});
+    else
+      warning += FormatTexts(txt::SameIpcNameFmt, {a.name, b.name, FromAnsi(a.ipcName)});
+  }
+  if (const std::wstring variable = SystemFirebirdVariable(); !variable.empty()) {
+    if (!warning.empty()) warning += L" ";
+    warning += FormatText(txt::FirebirdVariableFmt, variable);
+  }
+  return warning;
 }
 
 void TfrmMain::LoadAliasFile() { SetPageVisible(tabAlias, aliasFile_.Load(installation_.aliasFile)); }

@@ -75,6 +75,10 @@ class TfrmMain final : public IPageHost {
   // Installation discovery: fills the pages with what it found.
   void DiscoverInstallation();
   void SetInstallation(TInstallation found);
+  // Several servers on one machine: every installation found, and switching to one of them
+  // (false: the user kept the current one because of pending changes).
+  const std::vector<TInstallation>& Installations() const { return installations_; }
+  bool ChooseInstallation(std::size_t index);
   TAliasFile& AliasFile() { return aliasFile_; }
   void LoadAliasFile();
   // Apply's part: false (the message shown) when the file could not be written.
@@ -137,6 +141,8 @@ class TfrmMain final : public IPageHost {
   void ApplyStoredWindowPosition();
   void ShowTrayServerItems(bool elevationOffered);
   void FailStartUp(const std::wstring& message);
+  void UseInstallation(std::size_t index);
+  std::wstring InstanceWarning() const;
   void ShowPendingChanges(bool pending);
   void TellPendingAliases();
   TPage& Page(PageId id);
@@ -157,6 +163,7 @@ class TfrmMain final : public IPageHost {
   TAction acOpenCPA, acCloseCPA, acAliasManager, acConfigTools;
 
   TInstallation installation_;
+  std::vector<TInstallation> installations_;
   TAliasFile aliasFile_;
   TStartPage start_;
   TEnhancedPage enhanced_;

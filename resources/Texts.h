@@ -87,4 +87,21 @@ inline constexpr wchar_t ServerDidNotStop[] =
     L"ister: sunucunun penceresindeki soruyu yanıtlayın ya da bağlantıları kapatıp yeniden deneyin.";
 inline constexpr wchar_t ServerNotFound[] = L"Dosya bulunamadı:  ibserver.exe/fbserver.exe/firebird.exe";
 
+// Several servers on one machine
+inline constexpr wchar_t OtherGuardianRuns[] =
+    L"Başka bir Firebird kurulumunun sunucusu ya da Muhafızı uygulama olarak çalışıyor.\r\n"
+    L"Bir masaüstünde yalnızca bir Muhafız çalışabilir ve Muhafız çalışan her sunucuyu üstlenir: "
+    L"bu kurulum Muhafız ile başlatılamaz. Öbürünü durdurun ya da bu kurulumu Muhafız olmadan başlatın.";
+inline constexpr wchar_t ApplyBeforeSwitch[] =
+    L"Uygulanmamış değişiklikler var. Başka bir kuruluma geçmeden önce uygulansın mı?";
+inline constexpr wchar_t DiscardBeforeSwitch[] =
+    L"Değişiklikler atılıp başka bir kuruluma geçilsin mi? (Hayır: bu kurulumda kalınır)";
+inline constexpr wchar_t SamePortFmt[] = L"%s ile %s aynı portu (%s) kullanıyor: ikincisi başlamaz.";
+inline constexpr wchar_t SameIpcNameFmt[] = L"%s ile %s aynı IpcName'i (%s) kullanıyor: ikincisi başlamaz.";
+inline constexpr wchar_t FirebirdVariableFmt[] =
+    L"Sistemin FIREBIRD değişkeni (%s) her sunucuyu tek klasöre yönlendiriyor: diğer sunucular çalışmaz.";
+inline constexpr wchar_t RunValueOfOtherFmt[] = L"Windows ile başlayan: %s";
+inline constexpr wchar_t ReplaceRunValueFmt[] =
+    L"Windows ile başlayan Firebird başka bir kurulumun programı:\r\n%s\r\nBu kurulumunkiyle değiştirilsin mi?";
+
 }  // namespace vantrel::txt

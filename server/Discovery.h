@@ -1,7 +1,8 @@
 #pragma once
-// Installation discovery: where the registry says the server is installed, and whether its
-// guardian can be used.
+// Installation discovery: where the registry and the service manager say servers are installed,
+// and whether a guardian can be used.
 #include <string>
+#include <vector>
 
 #include "server/Installation.h"
 #include "shell/Platform.h"
@@ -13,6 +14,16 @@ std::wstring ReadRootDirectory();
 
 // The installation in root as the files on disk show it.
 TInstallation InstallationIn(const std::wstring& root);
+
+// Every installation on the machine: the registered root (registeredRoot, as ReadRootDirectory
+// gave it), the FirebirdServer<NAME> services and the installer's Uninstall keys in both registry
+// views, one entry per root folder, each with its instance, services and port. Folders without a
+// server program are left out.
+std::vector<TInstallation> DiscoverInstallations(IServiceControl& services, const std::wstring& registeredRoot);
+
+// The machine-wide FIREBIRD environment variable, which points every server at one folder;
+// empty when it is not set.
+std::wstring SystemFirebirdVariable();
 
 // The guardian's program exists and, on the NT family, its service is installed.
 bool GuardianIsAvailable(Platform& platform, const TInstallation& installation);

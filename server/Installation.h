@@ -43,6 +43,14 @@ struct TInstallation {
   std::wstring serverServiceName;
   std::wstring guardianServiceName;
 
+  // Several servers on one machine: which of them this is.
+  std::wstring instanceName;  // of its services; empty when it has none ("installed but not configured")
+  std::wstring portText = L"3050";
+  unsigned port = 3050;  // 0 when firebird.conf names a service without a number
+  std::string ipcName = "FIREBIRD";
+  unsigned foundBy = 0;  // FoundBy bits of server/rules/Instances.h
+  bool isDefaultRegistration = false;
+
   bool Found() const { return layout != ServerLayout::None; }
   // databases.conf follows the stricter rules of the current servers (blocks, no duplicates).
   bool UsesDatabasesConf() const;

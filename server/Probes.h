@@ -10,10 +10,14 @@ class ISystemProbes {
  public:
   virtual ~ISystemProbes() = default;
   virtual bool IsWindowsNT() = 0;
-  // A top-level window of this class exists (any title).
+  // A top-level window of this class exists (any title, any program's).
   virtual bool WindowClassExists(const std::wstring& windowClass) = 0;
-  // Posts WM_CLOSE to the first top-level window of this class; false when there is none.
-  virtual bool PostCloseToWindowClass(const std::wstring& windowClass) = 0;
+  // Every server of every installation owns a window of the same class: these two count only
+  // the windows whose process runs a program inside rootDir. A window whose process cannot be
+  // asked is not counted.
+  virtual bool ProgramWindowExists(const std::wstring& windowClass, const std::wstring& rootDir) = 0;
+  // Posts WM_CLOSE to each such window; false when there is none.
+  virtual bool PostCloseToProgramWindows(const std::wstring& windowClass, const std::wstring& rootDir) = 0;
   // The process runs with the filtered token of an administrator under User Account Control:
   // it could have full rights after an elevation prompt.
   virtual bool UserCanBeElevated() = 0;

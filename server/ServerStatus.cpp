@@ -4,6 +4,7 @@
 
 #include "resources/Texts.h"
 #include "server/StartPage.h"
+#include "server/rules/Instances.h"
 #include "shell/Application.h"
 #include "shell/Busy.h"
 #include "shell/Controls.h"
@@ -30,8 +31,13 @@ void WaitUntil(ISystemProbes& probes, std::uint32_t limit, const std::function<b
 
 }  // namespace
 
-bool TStartPage::ServerWindowExists() { return Sys().probes.WindowClassExists(Installation().serverWindowClass); }
-bool TStartPage::GuardianWindowExists() { return Sys().probes.WindowClassExists(Installation().guardianWindowClass); }
+// Only the chosen installation's programs count: every server's window has the same class.
+bool TStartPage::ServerWindowExists() {
+  return Sys().probes.ProgramWindowExists(Installation().serverWindowClass, Installation().rootDir);
+}
+bool TStartPage::GuardianWindowExists() {
+  return Sys().probes.ProgramWindowExists(Installation().guardianWindowClass, Installation().rootDir);
+}
 
 bool TStartPage::ServerServiceRunning() {
   return Sys().probes.IsWindowsNT() &&
@@ -88,7 +94,11 @@ void TStartPage::RefreshServerState() {
   const bool admin = CanAdminister();
   acStopServer.enabled = admin && running;
   acStartServer.enabled = admin && !running;
-  if (onStateShown) onStateShown(running, txt::TooltipPrefix + serverState);
+  // With several installations the tooltip says which one it speaks of.
+  std::wstring which;
+  if (installationLabels_.size() > 1)
+    which = (Installation().instanceName.empty() ? Installation().rootDir : Installation().instanceName) + L"\r\n";
+  if (onStateShown) onStateShown(running, txt::TooltipPrefix + which + serverState);
 }
 
 void TStartPage::StartServer() {
@@ -99,7 +109,9 @@ void TStartPage::StartServer() {
 }
 
 void TStartPage::StartServerNT() {
-  if (!choice_.service) {
+  // An installation without services of its own ("installed but not configured") runs as an
+  // application whatever the box says.
+  if (!choice_.service || Installation().serverServiceName.empty()) {
     StartApplication();
     return;
   }
@@ -108,11 +120,29 @@ void TStartPage::StartServerNT() {
   StartDependents();
 }
 
+// One application-mode guardian runs per desktop, and a guardian adopts whatever server window
+// it finds: started beside another installation's server or guardian it would drive that one.
+bool TStartPage::OtherInstallationBlocksGuardian() {
+  const TInstallation& own = Installation();
+  return (Sys().probes.WindowClassExists(own.guardianWindowClass) && !GuardianWindowExists()) ||
+         (Sys().probes.WindowClassExists(own.serverWindowClass) && !ServerWindowExists());
+}
+
 void TStartPage::StartApplication() {
   const bool viaGuardian = guardianAvailable_ && choice_.guardian;
+  if (viaGuardian && OtherInstallationBlocksGuardian()) {
+    Sys().dialogs.ShowError(txt::OtherGuardianRuns);
+    return;
+  }
   const std::wstring& program = viaGuardian ? Installation().guardianExe : Installation().serverExe;
+  // A named instance runs under its name in application mode too; the guardian has no such
+  // option (it starts its server as the default instance).
+  std::wstring parameters = L"-a";
+  const std::wstring& instance = Installation().instanceName;
+  if (!viaGuardian && !instance.empty() && instance != kDefaultInstanceName)
+    parameters += L" -s " + (instance.find(L' ') != std::wstring::npos ? L"\"" + instance + L"\"" : instance);
   std::uint32_t error = 0;
-  if (!Sys().launcher.ShellOpen(program, L"-a", Installation().rootDir, SW_SHOWNORMAL, error)) {
+  if (!Sys().launcher.ShellOpen(program, parameters, Installation().rootDir, SW_SHOWNORMAL, error)) {
     Sys().dialogs.ShowError(SystemErrorText(error));
     return;
   }
@@ -156,9 +186,9 @@ void TStartPage::StopServerNT() {
 }
 
 void TStartPage::CloseApplications() {
-  if (Sys().probes.PostCloseToWindowClass(Installation().guardianWindowClass))
+  if (Sys().probes.PostCloseToProgramWindows(Installation().guardianWindowClass, Installation().rootDir))
     WaitUntil(Sys().probes, kApplicationWait, [this] { return !GuardianWindowExists(); });
-  if (Sys().probes.PostCloseToWindowClass(Installation().serverWindowClass))
+  if (Sys().probes.PostCloseToProgramWindows(Installation().serverWindowClass, Installation().rootDir))
     WaitUntil(Sys().probes, kApplicationWait, [this] { return !ServerWindowExists(); });
 }
 

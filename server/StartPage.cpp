@@ -8,6 +8,7 @@
 #include "shell/ControlIds.h"
 #include "shell/Busy.h"
 #include "shell/Controls.h"
+#include "shell/Dpi.h"
 #include "shell/Files.h"
 #include "shell/OsError.h"
 #include "shell/TextConv.h"
@@ -27,27 +28,96 @@ TStartPage::TStartPage(IPageHost& host) : TPage(host, txt::TabStartup) {
   acRestartElevated.Bind(txt::RestartElevated, idMenuRestartElevated, [this] { acRestartElevatedExecute(); });
 }
 
+// The page's rows: as designed with one installation; with several, the list takes the top row
+// and the rest moves closer together beneath it.
+namespace startlayout {
+struct TRows {
+  ui::Rect version, guardianTitle, guardianState, serverTitle, serverState, dependents, restart, autostart, service,
+      guardian, startStop;
+};
+constexpr TRows kOne{{8, 6, 390, 14},   {8, 26, 120, 14},   {130, 26, 200, 14}, {8, 44, 120, 14},
+                     {130, 44, 200, 14}, {8, 62, 184, 14},   {196, 56, 202, 24}, {8, 82, 300, 17},
+                     {8, 101, 300, 17},  {8, 120, 300, 17},  {318, 112, 80, 25}};
+constexpr TRows kSeveral{{8, 26, 390, 14},  {8, 42, 120, 14},   {130, 42, 200, 14}, {8, 57, 120, 14},
+                         {130, 57, 200, 14}, {8, 72, 184, 14},   {196, 67, 202, 22}, {8, 90, 300, 17},
+                         {8, 107, 300, 17},  {8, 124, 300, 17},  {318, 116, 80, 25}};
+constexpr ui::Rect kInstallationList{8, 2, 390, 120};
+}  // namespace startlayout
+
 void TStartPage::CreateControls() {
   using namespace ui;
+  using startlayout::kOne;
   HWND p = Handle();
-  lblFBVersion = Label(p, L"", {8, 6, 390, 14}, BoldFont(), 0, idFBVersion);
-  Label(p, txt::GuardianTitle, {8, 26, 120, 14}, Font());
-  lblGuardianState = Label(p, L"", {130, 26, 200, 14}, BoldFont(), 0, idGuardianState);
-  Label(p, txt::ServerTitle, {8, 44, 120, 14}, Font());
-  lblServerState = Label(p, L"", {130, 44, 200, 14}, BoldFont(), 0, idServerState);
-  lblDependentServices = Label(p, L"", {8, 62, 184, 14}, Font(), 0, idDependentServices);
-  btnRestartElevated = Button(p, idRestartElevated, txt::RestartElevated, {196, 56, 202, 24}, Font());
+  lblFBVersion = Label(p, L"", kOne.version, BoldFont(), 0, idFBVersion);
+  guardianTitle_ = Label(p, txt::GuardianTitle, kOne.guardianTitle, Font());
+  lblGuardianState = Label(p, L"", kOne.guardianState, BoldFont(), 0, idGuardianState);
+  serverTitle_ = Label(p, txt::ServerTitle, kOne.serverTitle, Font());
+  lblServerState = Label(p, L"", kOne.serverState, BoldFont(), 0, idServerState);
+  lblDependentServices = Label(p, L"", kOne.dependents, Font(), 0, idDependentServices);
+  btnRestartElevated = Button(p, idRestartElevated, txt::RestartElevated, kOne.restart, Font());
   SendMessageW(btnRestartElevated, BCM_SETSHIELD, 0, TRUE);
   Show(btnRestartElevated, elevationOffered_);
   acRestartElevated.buttons = {btnRestartElevated};
-  cbxAutostart = CheckBox(p, idAutostart, txt::Autostart, {8, 82, 300, 17}, Font());
-  cbxService = CheckBox(p, idService, txt::AsService, {8, 101, 300, 17}, Font());
-  cbxGuardian = CheckBox(p, idGuardian, txt::UseGuardian, {8, 120, 300, 17}, Font());
-  btnStartStop = Button(p, idStartStop, txt::Start, {318, 112, 80, 25}, Font());
+  cbxAutostart = CheckBox(p, idAutostart, txt::Autostart, kOne.autostart, Font());
+  cbxService = CheckBox(p, idService, txt::AsService, kOne.service, Font());
+  cbxGuardian = CheckBox(p, idGuardian, txt::UseGuardian, kOne.guardian, Font());
+  btnStartStop = Button(p, idStartStop, txt::Start, kOne.startStop, Font());
   ShowChoice();
+  LayOutForInstallations();
+}
+
+void TStartPage::ShowInstallations(std::vector<std::wstring> labels, std::size_t chosen, std::wstring warning) {
+  installationLabels_ = std::move(labels);
+  chosen_ = chosen;
+  instanceWarning_ = std::move(warning);
+  LayOutForInstallations();
+}
+
+// With one installation the page stays exactly as designed: no list, no warning line.
+void TStartPage::LayOutForInstallations() {
+  if (!Created()) return;
+  const bool several = installationLabels_.size() > 1;
+  if (several && !cbxInstallation) {
+    cbxInstallation = ui::ComboBox(Handle(), idInstallation, startlayout::kInstallationList, Font());
+  }
+  if (cbxInstallation) {
+    SendMessageW(cbxInstallation, CB_RESETCONTENT, 0, 0);
+    for (const std::wstring& label : installationLabels_)
+      SendMessageW(cbxInstallation, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label.c_str()));
+    SendMessageW(cbxInstallation, CB_SETCURSEL, static_cast<WPARAM>(chosen_), 0);
+    ui::Show(cbxInstallation, several);
+  }
+  const startlayout::TRows& rows = several ? startlayout::kSeveral : startlayout::kOne;
+  const UINT dpi = dpi::ForWindow(Handle());
+  for (auto [control, rect] : {std::pair{lblFBVersion, rows.version}, std::pair{guardianTitle_, rows.guardianTitle},
+                               std::pair{lblGuardianState, rows.guardianState}, std::pair{serverTitle_, rows.serverTitle},
+                               std::pair{lblServerState, rows.serverState}, std::pair{lblDependentServices, rows.dependents},
+                               std::pair{btnRestartElevated, rows.restart}, std::pair{cbxAutostart, rows.autostart},
+                               std::pair{cbxService, rows.service}, std::pair{cbxGuardian, rows.guardian},
+                               std::pair{btnStartStop, rows.startStop}})
+    dpi::Place(control, rect, dpi);
+  // The warning takes the version's row: the list's entry already names the version.
+  if (several && !instanceWarning_.empty() && !lblInstanceWarning)
+    lblInstanceWarning = ui::Label(Handle(), L"", rows.version, BoldFont(), SS_ENDELLIPSIS, idInstanceWarning);
+  if (lblInstanceWarning) {
+    ui::SetText(lblInstanceWarning, instanceWarning_);
+    ui::Show(lblInstanceWarning, several && !instanceWarning_.empty());
+  }
+  ui::Show(lblFBVersion, !(several && !instanceWarning_.empty()));
+}
+
+void TStartPage::InstallationPicked() {
+  const LRESULT picked = SendMessageW(cbxInstallation, CB_GETCURSEL, 0, 0);
+  if (picked < 0 || static_cast<std::size_t>(picked) == chosen_) return;
+  if (ApplicationBusy() || !onInstallationChosen || !onInstallationChosen(static_cast<std::size_t>(picked)))
+    SendMessageW(cbxInstallation, CB_SETCURSEL, static_cast<WPARAM>(chosen_), 0);
 }
 
 bool TStartPage::OnCommand(int id, int code, HWND control) {
+  if (id == idInstallation && code == CBN_SELCHANGE) {
+    InstallationPicked();
+    return true;
+  }
   if (code != BN_CLICKED) return false;
   switch (id) {
     case idStartStop:
@@ -70,6 +140,7 @@ bool TStartPage::OnCommand(int id, int code, HWND control) {
 
 bool TStartPage::LabelColor(HWND label, COLORREF& color) {
   if (label == lblFBVersion) color = kNavy;
+  else if (label == lblInstanceWarning) color = kRed;
   else if (label == lblGuardianState || label == lblServerState) color = kRed;
   else if (label == lblDependentServices) color = kMaroon;
   else return false;
@@ -92,7 +163,10 @@ void TStartPage::ShowChoice() {
 
 void TStartPage::InstallationFound(bool guardianAvailable) {
   guardianAvailable_ = guardianAvailable;
-  ui::SetText(lblFBVersion, VersionText(Installation().serverExe));
+  std::wstring version = VersionText(Installation().serverExe);
+  if (installationLabels_.size() > 1 && !Installation().instanceName.empty())
+    version += L" \u2014 " + Installation().instanceName;
+  ui::SetText(lblFBVersion, version);
   if (Sys().probes.IsWindowsNT()) {
     TServiceList dependents;
     const bool listed = Sys().services.ListDependentServices(Installation().serverServiceName, true, dependents);

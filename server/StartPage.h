@@ -24,6 +24,13 @@ class TStartPage final : public TPage {
   // The controls follow the user's rights; a limited administrator is offered a restart.
   void EnableControls();
 
+  // Several servers on one machine: the list to choose from (shown only with more than one
+  // entry), the chosen entry and the line of warnings (empty: none).
+  void ShowInstallations(std::vector<std::wstring> labels, std::size_t chosen, std::wstring warning);
+  std::size_t ChosenInstallation() const { return chosen_; }
+  // The user picked another entry; false keeps the previous one (the list goes back to it).
+  std::function<bool(std::size_t index)> onInstallationChosen;
+
   // Status: what the page, the tray icon and its menu show.
   void RefreshServerState();
   bool Running() const { return running_; }
@@ -39,6 +46,7 @@ class TStartPage final : public TPage {
   void StartServer();
   void StartServerNT();
   void StartApplication();
+  bool OtherInstallationBlocksGuardian();
   void StartDependents();
   void StopServer();
   void StopServerAndReport();  // the user's stop: says so when the server's window stays
@@ -74,6 +82,8 @@ class TStartPage final : public TPage {
   // its messages), another click or tray command does nothing.
   void RunAlone(const std::function<void()>& action);
   void ShowChoice();
+  void LayOutForInstallations();
+  void InstallationPicked();
   TStartupPlan Plan() const;
   void WriteRunValue(const TStartupPlan& plan);
 
@@ -84,6 +94,10 @@ class TStartPage final : public TPage {
   bool running_ = false;
   bool elevationOffered_ = false;
   TStartupChoice choice_;
+  std::vector<std::wstring> installationLabels_;
+  std::size_t chosen_ = 0;
+  std::wstring instanceWarning_;
+  HWND cbxInstallation = nullptr, lblInstanceWarning = nullptr, guardianTitle_ = nullptr, serverTitle_ = nullptr;
   HWND lblFBVersion = nullptr, lblGuardianState = nullptr, lblServerState = nullptr,
        lblDependentServices = nullptr, cbxAutostart = nullptr, cbxService = nullptr,
        cbxGuardian = nullptr, btnStartStop = nullptr, btnRestartElevated = nullptr;

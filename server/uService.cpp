@@ -153,6 +153,39 @@ class TServiceControl : public IServiceControl {
     return true;
   }
 
+  std::vector<TServiceCommandLine> ListServices(const std::wstring& prefix) override {
+    std::vector<TServiceCommandLine> found;
+    ScHandle manager = OpenManager(SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_CONNECT);
+    if (!manager) return found;
+    std::vector<std::uint64_t> buffer;
+    DWORD needed = 0, count = 0, resume = 0;
+    for (;;) {
+      DWORD size = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
+      auto* records = buffer.empty() ? nullptr : reinterpret_cast<ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
+      const BOOL done = EnumServicesStatusExW(manager.Get(), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL,
+                                              reinterpret_cast<BYTE*>(records), size, &needed, &count, &resume, nullptr);
+      const DWORD error = done ? ERROR_SUCCESS : GetLastError();
+      for (DWORD i = 0; records && i < count; ++i) {
+        const std::wstring name = records[i].lpServiceName ? records[i].lpServiceName : L"";
+        if (name.size() < prefix.size() || CompareStringOrdinal(name.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                                                                static_cast<int>(prefix.size()), TRUE) != CSTR_EQUAL)
+          continue;
+        ScHandle service = OpenNamedService(manager, name, SERVICE_QUERY_CONFIG);
+        std::vector<std::uint64_t> config;
+        if (!service || !ReadServiceConfig(service, config)) continue;
+        const wchar_t* path = AsConfig(config).lpBinaryPathName;
+        found.push_back({name, path ? path : L""});
+      }
+      if (done) break;
+      if (error != ERROR_MORE_DATA) break;
+      // Too small, or more to come: grow to what the manager asked for and go on from resume.
+      const std::size_t want = (needed + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t);
+      if (want > buffer.size()) buffer.assign(want, 0);
+      else if (count == 0) break;
+    }
+    return found;
+  }
+
  private:
   // Reading goes through one kept connection: opening the manager is by far the most expensive
   // step of a status read. Service handles are never kept, so nothing here holds up the removal

@@ -36,6 +36,11 @@ class TServiceList {
   std::deque<TServiceListItem> items_;  // AddService's reference stays valid as the list grows
 };
 
+struct TServiceCommandLine {
+  std::wstring ServiceName;
+  std::wstring CommandLine;
+};
+
 struct ServiceSetup {
   std::wstring DisplayName;
   bool Enabled = false;
@@ -60,6 +65,9 @@ class IServiceControl {
   virtual bool SetServiceStartType(const std::wstring& name, bool enabled, bool automatic) = 0;
   // Appends to list; false when the service could not be opened.
   virtual bool ListDependentServices(const std::wstring& name, bool active, TServiceList& list) = 0;
+  // Every Win32 service whose name begins with prefix (without regard to case), with its
+  // registered command line; empty when the manager cannot be asked.
+  virtual std::vector<TServiceCommandLine> ListServices(const std::wstring& prefix) = 0;
 };
 
 // The real service control manager (Windows only).

@@ -6,7 +6,7 @@ namespace vantrel {
 
 enum ControlId : int {
   idFBVersion = 90, idGuardianState, idServerState, idDependentServices, idRootDir, idTitle,
-  idDefPathPanel, idFirebirdLink,
+  idDefPathPanel, idFirebirdLink, idInstallation, idInstanceWarning,
   idPageControl = 100,
   idOk = 101,
   idCancel = IDCANCEL,

@@ -72,6 +72,10 @@ HWND ListBox(HWND parent, int id, Rect r, HFONT font, DWORD extraStyle) {
                 font);
 }
 
+HWND ComboBox(HWND parent, int id, Rect r, HFONT font) {
+  return Create(WC_COMBOBOXW, parent, id, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, r, font);
+}
+
 void FitHorizontalExtent(HWND listBox) {
   HDC dc = GetDC(listBox);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(listBox, WM_GETFONT, 0, 0)));

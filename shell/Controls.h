@@ -24,6 +24,8 @@ HWND Edit(HWND parent, int id, const std::wstring& text, Rect r, HFONT font, DWO
 HWND SpinEdit(HWND parent, int id, int value, Rect r, HFONT font);
 HWND Panel(HWND parent, const std::wstring& text, Rect r, HFONT font, int id = -1);  // sunken
 HWND ListBox(HWND parent, int id, Rect r, HFONT font, DWORD extraStyle = 0);
+// A drop-down list (no edit field); r's height is that of the opened list.
+HWND ComboBox(HWND parent, int id, Rect r, HFONT font);
 // Lets a list box with a horizontal scroll bar scroll to the end of its longest item.
 void FitHorizontalExtent(HWND listBox);
 HWND ReportListView(HWND parent, int id, Rect r, HFONT font, DWORD extraExStyle = 0);

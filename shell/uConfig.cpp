@@ -108,6 +108,9 @@ bool TConfigData::ShowTrayIcon() const {
 
 void TConfigData::SetShowTrayIcon(bool value) { Write(L"Generic", L"ShowTrayIcon", value ? L"1" : L"0"); }
 
+std::wstring TConfigData::ChosenInstallation() const { return Read(L"Generic", L"Installation", L""); }
+void TConfigData::SetChosenInstallation(const std::wstring& root) { Write(L"Generic", L"Installation", root); }
+
 RECT TConfigData::GetWinPos() const {
   return RECT{ReadInteger(L"WinPos", L"Left", 0), ReadInteger(L"WinPos", L"Top", 0),
               ReadInteger(L"WinPos", L"Right", 0), ReadInteger(L"WinPos", L"Bottom", 0)};

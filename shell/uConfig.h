@@ -36,6 +36,9 @@ class TConfigData {
   const std::wstring& FileName() const { return fileName_; }
   bool ShowTrayIcon() const;
   void SetShowTrayIcon(bool value);
+  // The root folder of the server installation the user works with (several on one machine).
+  std::wstring ChosenInstallation() const;
+  void SetChosenInstallation(const std::wstring& root);
   RECT GetWinPos() const;
   void SetWinPos(const RECT& r);
   TToolLines& Tools() { return tools_; }

@@ -55,7 +55,7 @@ int wmain() {
     each("service state (server)", [&] { sys.services.QueryServiceState(form.ServerServiceName); });
     each("service setup (guardian)", [&] { sys.services.QueryServiceSetup(form.GuardianServiceName); });
     each("may control services", [&] { sys.services.CanControlServices(); });
-    each("server window lookup", [&] { sys.probes.WindowClassExists(form.ServerWindowClass); });
+    each("server window lookup", [&] { sys.probes.ProgramWindowExists(form.ServerWindowClass, form.RootDir); });
     form.acCloseCPAExecute();
   }
 

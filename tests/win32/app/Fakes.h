@@ -52,6 +52,13 @@ struct Services : IServiceControl {
     setups[n].Automatic = enabled && automatic;
     return true;
   }
+  std::vector<TServiceCommandLine> installed;  // what ListServices finds, by prefix
+  std::vector<TServiceCommandLine> ListServices(const std::wstring& prefix) override {
+    std::vector<TServiceCommandLine> found;
+    for (const auto& service : installed)
+      if (service.ServiceName.rfind(prefix, 0) == 0) found.push_back(service);
+    return found;
+  }
   bool ListDependentServices(const std::wstring& n, bool active, TServiceList& list) override {
     auto& source = active ? activeDependents : inactiveDependents;
     auto it = source.find(n);
@@ -70,8 +77,28 @@ struct Probes : ISystemProbes {
   bool elevatable = false;  // a limited administrator token
   bool IsWindowsNT() override { return nt; }
   bool UserCanBeElevated() override { return elevatable; }
-  bool WindowClassExists(const std::wstring& c) override { return windows.count(c) != 0; }
-  bool PostCloseToWindowClass(const std::wstring& c) override {
+  // Windows of other installations' programs, by root folder: seen by class, never ours.
+  std::map<std::wstring, std::set<std::wstring>> windowsOf;
+  std::vector<std::wstring> roots;  // the root folder of each ProgramWindow question
+  bool WindowClassExists(const std::wstring& c) override {
+    if (windows.count(c)) return true;
+    for (const auto& [root, classes] : windowsOf)
+      if (classes.count(c)) return true;
+    return false;
+  }
+  // `windows` are the chosen installation's, whatever root it is asked with.
+  bool ProgramWindowExists(const std::wstring& c, const std::wstring& root) override {
+    roots.push_back(root);
+    auto it = windowsOf.find(root);
+    return windows.count(c) != 0 || (it != windowsOf.end() && it->second.count(c) != 0);
+  }
+  bool PostCloseToProgramWindows(const std::wstring& c, const std::wstring& root) override {
+    roots.push_back(root);
+    if (auto it = windowsOf.find(root); it != windowsOf.end() && it->second.count(c)) {
+      closed.push_back(root + L"|" + c);
+      it->second.erase(c);
+      return true;
+    }
     if (!windows.count(c)) return false;
     closed.push_back(c);
     if (!staying.count(c)) windows.erase(c);

@@ -183,8 +183,8 @@ struct HookedDialogs : fakes::Dialogs {
 
 struct ScriptedProbes : fakes::Probes {
   bool windowsIgnoreClose = false;
-  bool PostCloseToWindowClass(const std::wstring& c) override {
-    if (!windowsIgnoreClose) return fakes::Probes::PostCloseToWindowClass(c);
+  bool PostCloseToProgramWindows(const std::wstring& c, const std::wstring& root) override {
+    if (!windowsIgnoreClose) return fakes::Probes::PostCloseToProgramWindows(c, root);
     if (!windows.count(c)) return false;
     closed.push_back(c);
     return true;
