@@ -43,10 +43,13 @@ int RunApplication() {
   return kExitOk;
 }
 
+// The instance whose server service this guardian service starts.
+std::wstring instance = L"DefaultInstance";
+
 DWORD Guard(ServiceContext& context) {
-  InstanceClaim claim{std::wstring(kNames.guardianWindowClass)};
+  InstanceClaim claim{std::wstring(kNames.guardianWindowClass) + L"-" + instance};
   if (!claim.Held()) return ERROR_SERVICE_ALREADY_RUNNING;
-  const std::wstring server(kNames.serverService);
+  const std::wstring server = SIM_KIND_FIREBIRD ? L"FirebirdServer" + instance : std::wstring(kNames.serverService);
   if (!StartServiceAndWaitRunning(server, kServiceWaitMs)) return ERROR_SERVICE_DEPENDENCY_FAIL;
   JoinInteractiveDesktop();
   HWND window = CreateClassWindow(std::wstring(kNames.guardianWindowClass), kTitle);
@@ -66,5 +69,7 @@ DWORD Guard(ServiceContext& context) {
 
 int wmain(int argc, wchar_t** argv) {
   if (HasApplicationSwitch(argc, argv)) return RunApplication();
-  return RunAsService(std::wstring(kNames.guardianService), Guard) ? kExitOk : kExitNotAService;
+  instance = InstanceOption(argc, argv);
+  const std::wstring service = SIM_KIND_FIREBIRD ? L"FirebirdGuardian" + instance : std::wstring(kNames.guardianService);
+  return RunAsService(service, Guard) ? kExitOk : kExitNotAService;
 }

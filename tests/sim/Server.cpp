@@ -1,5 +1,5 @@
 // The simulated database server: "-a" runs it as an application, otherwise the service manager runs
-// it (the root layout's service is registered with "-s DefaultInstance", which changes nothing here).
+// it. "-s NAME" makes it instance NAME (service FirebirdServer<NAME>), which runs beside the others.
 // "-attachments" keeps its window on WM_CLOSE, as a server whose attachment question is open.
 #include <windows.h>
 
@@ -13,8 +13,11 @@ constexpr Kind kKind = SIM_ROOT_LAYOUT ? Kind::FirebirdRoot : SIM_KIND_FIREBIRD 
 const KindNames& kNames = NamesOf(kKind);
 constexpr const wchar_t* kTitle = SIM_KIND_FIREBIRD ? L"Firebird Server" : L"InterBase Server";
 
+// Servers of other instances run beside this one; two of one instance do not.
+std::wstring instance = L"DefaultInstance";
+
 int RunApplication() {
-  InstanceClaim claim{std::wstring(kNames.serverWindowClass)};
+  InstanceClaim claim{std::wstring(kNames.serverWindowClass) + L"-" + instance};
   if (!claim.Held()) return kExitAlreadyRunning;
   HWND window = CreateClassWindow(std::wstring(kNames.serverWindowClass), kTitle);
   if (!window) return kExitWindowFailed;
@@ -23,7 +26,7 @@ int RunApplication() {
 }
 
 DWORD Serve(ServiceContext& context) {
-  InstanceClaim claim{std::wstring(kNames.serverWindowClass)};
+  InstanceClaim claim{std::wstring(kNames.serverWindowClass) + L"-" + instance};
   if (!claim.Held()) return ERROR_SERVICE_ALREADY_RUNNING;
   JoinInteractiveDesktop();
   HWND window = CreateClassWindow(std::wstring(kNames.serverWindowClass), kTitle);
@@ -38,6 +41,8 @@ DWORD Serve(ServiceContext& context) {
 int wmain(int argc, wchar_t** argv) {
   // "-attachments" (tests only): the server has open attachments and a question nobody answers.
   KeepWindowOnClose(HasSwitch(argc, argv, L"-attachments"));
+  instance = InstanceOption(argc, argv);
   if (HasApplicationSwitch(argc, argv)) return RunApplication();
-  return RunAsService(std::wstring(kNames.serverService), Serve) ? kExitOk : kExitNotAService;
+  const std::wstring service = SIM_KIND_FIREBIRD ? L"FirebirdServer" + instance : std::wstring(kNames.serverService);
+  return RunAsService(service, Serve) ? kExitOk : kExitNotAService;
 }

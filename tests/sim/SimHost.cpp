@@ -80,6 +80,12 @@ bool HasSwitch(int argc, wchar_t** argv, const wchar_t* name) {
   return false;
 }
 
+std::wstring InstanceOption(int argc, wchar_t** argv) {
+  for (int i = 1; i + 1 < argc; ++i)
+    if (CompareStringOrdinal(argv[i], -1, L"-s", -1, TRUE) == CSTR_EQUAL) return argv[i + 1];
+  return L"DefaultInstance";
+}
+
 void KeepWindowOnClose(bool keep) { keepWindowOnClose = keep; }
 
 bool HasApplicationSwitch(int argc, wchar_t** argv) {

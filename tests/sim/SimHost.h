@@ -21,6 +21,9 @@ inline constexpr int kExitNotAService = 6;
 // True when one of the arguments is "-a" (any letter case): run as an application.
 bool HasApplicationSwitch(int argc, wchar_t** argv);
 bool HasSwitch(int argc, wchar_t** argv, const wchar_t* name);
+// The instance of "-s NAME" (the server's option, in service and application mode alike);
+// DefaultInstance without it.
+std::wstring InstanceOption(int argc, wchar_t** argv);
 // A server with open attachments asks on its own window before it ends: while nobody answers,
 // WM_CLOSE leaves its window where it is.
 void KeepWindowOnClose(bool keep);

@@ -1,5 +1,6 @@
-// Simulated service tool: "install [dir] [-g] [-auto] [-i]" creates the server (and guardian)
-// services, "remove [-g]" stops and deletes them.
+// Simulated service tool: "install [dir] [-g] [-auto] [-i] [-n NAME]" creates the server (and
+// guardian) services of the instance (FirebirdServer<NAME>, registered with "-s NAME"),
+// "remove [-g] [-n NAME]" stops and deletes them.
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +18,7 @@ struct Options {
   bool guardian = false;
   bool automatic = false;
   bool interactive = false;
+  std::wstring instance = L"DefaultInstance";  // -n NAME
 };
 
 bool Same(const wchar_t* text, const wchar_t* word) {
@@ -34,6 +36,8 @@ std::optional<Options> ParseOptions(int argc, wchar_t** argv) {
   for (int i = 2; i < argc; ++i) {
     if (Same(argv[i], L"-g")) {
       options.guardian = true;
+    } else if (Same(argv[i], L"-n") && i + 1 < argc) {
+      options.instance = argv[++i];
     } else if (options.install && Same(argv[i], L"-auto")) {
       options.automatic = true;
     } else if (options.install && Same(argv[i], L"-i")) {
@@ -75,13 +79,29 @@ bool RemoveService(SC_HANDLE manager, std::wstring_view name) {
   return stopped && deleted;
 }
 
+// The services of an instance: the kind's own names for the default one, <prefix><NAME> else.
+struct InstanceServices {
+  std::wstring server, guardian, serverDisplay, guardianDisplay;
+};
+
+InstanceServices ServicesOf(const KindNames& names, const std::wstring& instance) {
+  if (instance == L"DefaultInstance")
+    return {std::wstring(names.serverService), std::wstring(names.guardianService),
+            std::wstring(names.serverDisplayName), std::wstring(names.guardianDisplayName)};
+  return {L"FirebirdServer" + instance, L"FirebirdGuardian" + instance, L"Firebird Server - " + instance,
+          L"Firebird Guardian - " + instance};
+}
+
 int Install(const Options& options) {
   const KindNames& names = NamesOf(KindOfBinFolder(OwnBinFolder()));
+  const InstanceServices services = ServicesOf(names, options.instance);
   std::wstring bin = !options.root ? OwnBinFolder()
                      : names.rootLayout ? FullPath(*options.root)
                                         : WithTrailingDelimiter(FullPath(*options.root)) + L"bin";
   bin = WithTrailingDelimiter(bin);
-  const std::wstring arguments = names.rootLayout ? kInstanceArguments : L"";
+  const std::wstring arguments = options.instance != L"DefaultInstance" ? L" -s " + options.instance
+                                 : names.rootLayout                 ? kInstanceArguments
+                                                                    : L"";
   DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (options.interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
   DWORD chosenStart = options.automatic ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
   // With a guardian, the guardian starts the server: only the guardian follows -auto.
@@ -89,11 +109,11 @@ int Install(const Options& options) {
 
   ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) return kExitFailed;
-  if (!InstallService(manager.Get(), names.serverService, names.serverDisplayName,
+  if (!InstallService(manager.Get(), services.server, services.serverDisplay,
                       bin + std::wstring(names.serverExe), arguments, serverStart, serviceType))
     return kExitFailed;
   if (options.guardian &&
-      !InstallService(manager.Get(), names.guardianService, names.guardianDisplayName,
+      !InstallService(manager.Get(), services.guardian, services.guardianDisplay,
                       bin + std::wstring(names.guardianExe), arguments, chosenStart, serviceType))
     return kExitFailed;
   return kExitOk;
@@ -101,11 +121,12 @@ int Install(const Options& options) {
 
 int Remove(const Options& options) {
   const KindNames& names = NamesOf(KindOfBinFolder(OwnBinFolder()));
+  const InstanceServices services = ServicesOf(names, options.instance);
   ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) return kExitFailed;
   // The guardian goes first, so it cannot start the server again.
-  bool removed = !options.guardian || RemoveService(manager.Get(), names.guardianService);
-  removed = RemoveService(manager.Get(), names.serverService) && removed;
+  bool removed = !options.guardian || RemoveService(manager.Get(), services.guardian);
+  removed = RemoveService(manager.Get(), services.server) && removed;
   return removed ? kExitOk : kExitFailed;
 }
 
@@ -115,7 +136,7 @@ int wmain(int argc, wchar_t** argv) {
   AppendToolLog(GetCommandLineW());
   std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) {
-    std::fputs("usage: instsvc install [root directory] [-g] [-auto] [-i] | instsvc remove [-g]\n", stderr);
+    std::fputs("usage: instsvc install [root directory] [-g] [-auto] [-i] [-n name] | instsvc remove [-g] [-n name]\n", stderr);
     return kExitUsage;
   }
   return options->install ? Install(*options) : Remove(*options);
