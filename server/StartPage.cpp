@@ -96,14 +96,23 @@ void TStartPage::LayOutForInstallations() {
                                std::pair{cbxService, rows.service}, std::pair{cbxGuardian, rows.guardian},
                                std::pair{btnStartStop, rows.startStop}})
     dpi::Place(control, rect, dpi);
-  // The warning takes the version's row: the list's entry already names the version.
-  if (several && !instanceWarning_.empty() && !lblInstanceWarning)
-    lblInstanceWarning = ui::Label(Handle(), L"", rows.version, BoldFont(), SS_ENDELLIPSIS, idInstanceWarning);
+  ShowWarningLine();
+}
+
+// The warnings take the version's row: the list's entry already names the version.
+void TStartPage::ShowWarningLine() {
+  if (!Created()) return;
+  std::wstring text = instanceWarning_;
+  if (!runNote_.empty()) text += (text.empty() ? L"" : L" ") + runNote_;
+  const bool shown = installationLabels_.size() > 1 && !text.empty();
+  if (shown && !lblInstanceWarning)
+    lblInstanceWarning = ui::Label(Handle(), L"", startlayout::kSeveral.version, BoldFont(), SS_ENDELLIPSIS,
+                                   idInstanceWarning);
   if (lblInstanceWarning) {
-    ui::SetText(lblInstanceWarning, instanceWarning_);
-    ui::Show(lblInstanceWarning, several && !instanceWarning_.empty());
+    ui::SetText(lblInstanceWarning, text);
+    ui::Show(lblInstanceWarning, shown);
   }
-  ui::Show(lblFBVersion, !(several && !instanceWarning_.empty()));
+  ui::Show(lblFBVersion, !shown);
 }
 
 void TStartPage::InstallationPicked() {

@@ -83,6 +83,8 @@ class TStartPage final : public TPage {
   void RunAlone(const std::function<void()>& action);
   void ShowChoice();
   void LayOutForInstallations();
+  void ShowWarningLine();
+  std::wstring ForeignRunProgram() const;
   void InstallationPicked();
   TStartupPlan Plan() const;
   void WriteRunValue(const TStartupPlan& plan);
@@ -97,6 +99,7 @@ class TStartPage final : public TPage {
   std::vector<std::wstring> installationLabels_;
   std::size_t chosen_ = 0;
   std::wstring instanceWarning_;
+  std::wstring runNote_;  // the Run value starts another installation's program
   HWND cbxInstallation = nullptr, lblInstanceWarning = nullptr, guardianTitle_ = nullptr, serverTitle_ = nullptr;
   HWND lblFBVersion = nullptr, lblGuardianState = nullptr, lblServerState = nullptr,
        lblDependentServices = nullptr, cbxAutostart = nullptr, cbxService = nullptr,

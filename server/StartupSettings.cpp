@@ -6,7 +6,9 @@
 #include "server/FB_Consts.h"
 #include "server/Installation.h"
 #include "server/StartupSettings.h"
+#include "server/rules/Instances.h"
 #include "server/rules/RunEntry.h"
+#include "shell/rules/TextRules.h"
 #include "server/rules/StartupChoice.h"
 #include "shell/Files.h"
 #include "shell/Registry.h"
@@ -45,16 +47,28 @@ void WriteGuardianOptions(bool useGuardian) {
     key.WriteString(L"GuardianOptions", useGuardian ? L"1" : L"0");
 }
 
+// The one Run value "Firebird" of the machine when it starts another installation's program;
+// empty when it is this installation's, absent, or there is only one installation.
+std::wstring TStartPage::ForeignRunProgram() const {
+  if (installationLabels_.size() < 2) return {};
+  const std::wstring program = ReadRunEntryProgram();
+  return !program.empty() && !PathIsInFolder(program, Installation().rootDir) ? program : std::wstring();
+}
+
 void TStartPage::ReadStartupSettings() {
   const bool nt = Sys().probes.IsWindowsNT();
+  const std::wstring foreign = ForeignRunProgram();
+  runNote_ = foreign.empty() ? std::wstring() : FormatText(txt::RunValueOfOtherFmt, foreign);
+  ShowWarningLine();
   ui::Enable(cbxService, nt);
   ServiceSetup guardian, server;
   if (nt) {
     guardian = Sys().services.QueryServiceSetup(Installation().guardianServiceName);
     server = Sys().services.QueryServiceSetup(Installation().serverServiceName);
   }
-  SetChoice(ReadStartupChoice(nt, guardian, server, ReadRunEntryProgram(), Installation().guardianExeName,
-                              guardianAvailable_));
+  // Another installation's autostart is not this one's.
+  SetChoice(ReadStartupChoice(nt, guardian, server, foreign.empty() ? ReadRunEntryProgram() : std::wstring(),
+                              Installation().guardianExeName, guardianAvailable_));
 }
 
 TStartupPlan TStartPage::Plan() const {
@@ -75,8 +89,14 @@ void TStartPage::ApplyServiceSettings() {
 void TStartPage::ApplyApplicationSettings() { WriteRunValue(Plan()); }
 
 // Services leave the Run value deleted; applications have it name the program to start.
+// Another installation's Run value is never deleted on this one's behalf, and replaced only when
+// the user says so.
 void TStartPage::WriteRunValue(const TStartupPlan& plan) {
-  WriteRunEntry(kServerRunEntry, plan.runProgram, L"-a", !plan.runProgram.empty(), true);
+  const std::wstring foreign = ForeignRunProgram();
+  const bool write = foreign.empty() ||
+                     (!plan.runProgram.empty() &&
+                      Sys().dialogs.AskConfirmation(FormatText(txt::ReplaceRunValueFmt, foreign)) == AnswerYes);
+  if (write) WriteRunEntry(kServerRunEntry, plan.runProgram, L"-a", !plan.runProgram.empty(), true);
   if (plan.writeGuardianOption) WriteGuardianOptions(plan.guardianOption);
 }
 

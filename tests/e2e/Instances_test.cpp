@@ -58,7 +58,7 @@ TEST_F(Instances, BothAreListedAndEverythingDrivesOnlyTheChosenOne) {
   simt::TempInstallation fb25(SimKind::Firebird);
   simt::TempInstallation fb5(SimKind::FirebirdRoot);
   RegisterWithKitTools(fb25, L"install -g");
-  WriteConf(fb5, "#RemoteServicePort = 3050\r\nRemoteServicePort = 3051\r\n");
+  WriteConf(fb5, "#RemoteServicePort = 3050\r\nRemoteServicePort = 3051\r\nIpcName = FB5\r\n");
   ASSERT_EQ(simt::RunToEnd(L"\"" + fb5.BinFile(L"instsvc.exe") + L"\" install -g -auto -n FB5"), 0u);
 
   HWND main = nullptr;

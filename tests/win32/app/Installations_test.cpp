@@ -46,7 +46,7 @@ class SeveralInstallations : public MainWindow {
  protected:
   ~SeveralInstallations() override { Config().SetChosenInstallation(L""); }
 
-  void CreateBoth(const std::string& fb5Conf = "#RemoteServicePort = 3050\nRemoteServicePort = 3051\n") {
+  void CreateBoth(const std::string& fb5Conf = "#RemoteServicePort = 3050\nRemoteServicePort = 3051\nIpcName = FB5\n") {
     Config().SetChosenInstallation(L"");
     fb5 = MakeFb5Root(fb5Conf);
     const std::wstring fb25 = MakeRoot(true);
@@ -58,6 +58,7 @@ class SeveralInstallations : public MainWindow {
     };
     services.setups[L"FirebirdGuardianFB5"] = {L"Firebird Guardian - FB5", true, false, false};
     Create();
+    form->FormShow();  // as when the window appears: nothing pending yet
   }
   std::size_t Fb5Index() {
     for (std::size_t i = 0; i < form->Installations().size(); ++i)
@@ -162,4 +163,52 @@ TEST_F(MainWindow, WithOneInstallationThereIsNoListAndNoWarning) {
   EXPECT_EQ(Ctl(*form, idInstallation), nullptr);
   EXPECT_EQ(Ctl(*form, idInstanceWarning), nullptr);
   EXPECT_EQ(form->Installation().localServerPrefix, L"\\\\127.0.0.1\\");
+}
+
+// One Run value "Firebird" serves every installation: 2.5's autostart is not FB5's to delete or
+// overwrite without asking.
+TEST_F(SeveralInstallations, AnotherInstallationsRunValueIsNamedAndReplacedOnlyAfterAsking) {
+  constexpr wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const std::wstring fb25Guardian = MakeRoot(true) + L"\\bin\\fbguard.exe";
+  const std::wstring value = fb25Guardian + L" -a";
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kRun, L"Firebird", REG_SZ, value.c_str(),
+                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  struct Cleanup {
+    const wchar_t* key;
+    ~Cleanup() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key, L"Firebird"); }
+  } cleanup{kRun};
+  auto runValue = [&] {
+    wchar_t buffer[MAX_PATH * 2] = {};
+    DWORD size = sizeof buffer;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kRun, L"Firebird", RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+      return std::wstring();
+    return std::wstring(buffer);
+  };
+
+  CreateBoth();
+  EXPECT_FALSE(Ctl(*form, idInstanceWarning) && Shown(Ctl(*form, idInstanceWarning)));  // 2.5's own value
+  ASSERT_TRUE(form->ChooseInstallation(Fb5Index()));
+  HWND warning = Ctl(*form, idInstanceWarning);
+  ASSERT_NE(warning, nullptr);
+  EXPECT_TRUE(Shown(warning));
+  EXPECT_NE(Text(warning).find(fb25Guardian), std::wstring::npos) << ToUtf8(Text(warning));
+  EXPECT_FALSE(ui::IsChecked(Ctl(*form, idAutostart))) << "2.5's autostart shown as FB5's";
+
+  // Services without autostart would delete the value: it is not FB5's, so it stays.
+  Tick(Ctl(*form, idService), true);
+  form->ApplySettings(false);
+  EXPECT_EQ(runValue(), value);
+  EXPECT_TRUE(dialogs.questions.empty());
+
+  // FB5 as an application with Windows: asked, and "no" keeps 2.5's.
+  Tick(Ctl(*form, idService), false);
+  Tick(Ctl(*form, idAutostart), true);
+  dialogs.answer = AnswerNo;
+  form->ApplySettings(false);
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_NE(dialogs.questions[0].find(fb25Guardian), std::wstring::npos);
+  EXPECT_EQ(runValue(), value);
+  dialogs.answer = AnswerYes;
+  form->ApplySettings(false);
+  EXPECT_EQ(runValue().find(fb5), 0u) << ToUtf8(runValue());
 }
