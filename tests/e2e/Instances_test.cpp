@@ -1,13 +1,17 @@
 // Several servers on one machine: a 2.5 installation registered as DefaultInstance and a
 // Firebird 5 installation installed beside it as instance FB5 on port 3051.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "shell/ControlIds.h"
 #include "tests/e2e/SimFirebirdTest.h"
 #include "tests/sim/SimTesting.h"
+#include "tests/win32/socketpage/ClientLibraryDouble.h"
+#include "tests/win32/socketpage/LineClient.h"
 
 using namespace e2e;
 namespace simt = vantrel::sim::testing;
@@ -122,4 +126,45 @@ TEST_F(Instances, TwoServersOnOnePortAreNamedOnTheStartPage) {
   EXPECT_TRUE(IsWindowVisible(warning));
   EXPECT_NE(Text(warning).find(L"3050"), std::wstring::npos);
   EXPECT_NE(Text(warning).find(L"FB5"), std::wstring::npos);
+}
+
+// The command server creates databases on the chosen instance: through FB5's own client library
+// and with its port in the connection string.
+TEST_F(Instances, ARemoteCreateGoesThroughTheChosenInstancesLibraryAndPort) {
+  namespace fs = std::filesystem;
+  simt::TempInstallation fb25(SimKind::Firebird);
+  simt::TempInstallation fb5(SimKind::FirebirdRoot);
+  RegisterWithKitTools(fb25, L"install -g");
+  WriteConf(fb5, "RemoteServicePort = 3051\r\nIpcName = FB5\r\n");
+  ASSERT_EQ(simt::RunToEnd(L"\"" + fb5.BinFile(L"instsvc.exe") + L"\" install -n FB5"), 0u);
+  const fs::path root(fb5.Root());
+  fs::copy_file(fs::path(BinDir()) / vantrel::clientdouble::kFolderFromBin / vantrel::clientdouble::kFileName,
+                root / L"fbclient.dll", fs::copy_options::overwrite_existing);
+  fs::create_directories(root / L"Data");
+  const std::string data = (root / L"Data").string() + "\\";
+  const int port = vantrel::testing_support::FreePort();
+  std::ofstream(root / L"databases.conf", std::ios::binary)
+      << "# Socket_Port=" << port << "\r\n# ZeeBeeDee_Port=3052\r\n# ZeeBeeDee=False\r\n# DEFAULT_PATH=" << data << "\r\n";
+  {
+    Vantrel app;
+    HWND main = app.WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    Pick(FindControl(main, vantrel::idInstallation), L"FB5");
+    ASSERT_TRUE(Shows(main, vantrel::idFBVersion, L"FB5"));
+  }
+  Vantrel app;  // FB5 chosen from the start: its alias file names the command server's port
+  ASSERT_NE(app.WaitMainWindow(), nullptr);
+  vantrel::testing_support::TLineClient client;
+  ASSERT_TRUE(WaitFor([&] { return client.Connect(port); }));
+  client.ReadLine();
+  EXPECT_EQ(client.Ask("#CREATE_DB#>#fb5.fdb>#>#fb5db>#4096").value_or(""),
+            "#Create_db Okey >" + data + "fb5.fdb db Created...");
+  auto read = [](const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_NE(read(data + "fb5.fdb").find("CREATE DATABASE '127.0.0.1/3051:" + data + "fb5.fdb'"), std::string::npos)
+      << read(data + "fb5.fdb");
+  EXPECT_EQ(read(data + "fb5.fdb" + vantrel::clientdouble::kLoadedFromSuffix), (root / L"fbclient.dll").string());
+  EXPECT_NE(read(root / L"databases.conf").find("fb5db"), std::string::npos);  // FB5's alias file
 }

@@ -97,6 +97,11 @@ __declspec(dllexport) IscStatus isc_dsql_execute_immediate(IscStatus* status, vo
   std::size_t prefix = 0;
   for (const char* form : {kServerPrefix, kTcpServerPrefix})
     if (target.rfind(form, 0) == 0) prefix = std::strlen(form);
+  // A server on another port: 127.0.0.1/PORT:
+  constexpr char kHostAndSlash[] = "127.0.0.1/";
+  if (const std::size_t colon = target.find(':'); prefix == 0 && target.rfind(kHostAndSlash, 0) == 0 &&
+                                                  colon != std::string::npos && colon > std::strlen(kHostAndSlash))
+    prefix = colon + 1;
   if (prefix == 0) return Fail(status, kIoError);
   if (WordAfter(text, "PAGE_SIZE ") == kRefusedPageSize) return Fail(status, kBadPageSize);
   const std::string path = target.substr(prefix);
