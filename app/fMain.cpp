@@ -364,6 +364,11 @@ void TfrmMain::DiscoverInstallation() {
   SetServerKind(installation_.kind);
   enhanced_.ShowRootDirectory(root, installation_.kind != skFirebird);
   if (!ServerFound) FailStartUp(txt::ServerNotFound);
+  ShowInstallation();
+}
+
+// The pages take the installation in use: its state, startup settings and alias file.
+void TfrmMain::ShowInstallation() {
   start_.InstallationFound(GuardianIsAvailable(platform_, installation_));
   GuardianAvailable = start_.GuardianAvailable();
   LoadAliasFile();
@@ -381,12 +386,7 @@ void TfrmMain::UseInstallation(std::size_t index) {
   for (const TInstallation& found : installations_)
     labels.push_back(InstanceLabel(VersionText(found.serverExe), found.instanceName, found.portText, found.rootDir));
   start_.ShowInstallations(std::move(labels), index, InstanceWarning());
-  start_.InstallationFound(GuardianIsAvailable(platform_, installation_));
-  GuardianAvailable = start_.GuardianAvailable();
-  LoadAliasFile();
-  start_.EnableControls();
-  SetTimerEnabled(true);
-  ShowDefaultCursor();
+  ShowInstallation();
 }
 
 // Pending changes belong to the installation they were made for: applied, discarded or the user

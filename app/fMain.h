@@ -142,6 +142,7 @@ class TfrmMain final : public IPageHost {
   void ShowTrayServerItems(bool elevationOffered);
   void FailStartUp(const std::wstring& message);
   void UseInstallation(std::size_t index);
+  void ShowInstallation();
   std::wstring InstanceWarning() const;
   void ShowPendingChanges(bool pending);
   void TellPendingAliases();

@@ -27,8 +27,12 @@ class Instances : public SimFirebirdTest {
     SimFirebirdTest::TearDown();
   }
 
-  static void WriteConf(const simt::TempInstallation& install, const std::string& text) {
-    std::ofstream(std::filesystem::path(install.Root() + L"\\firebird.conf"), std::ios::binary) << text;
+  // 2.5 registered with its services, FB5 with this firebird.conf installed as instance FB5.
+  static void LayBoth(const simt::TempInstallation& fb25, const simt::TempInstallation& fb5, const std::string& conf,
+                      const std::wstring& fb5Switches) {
+    RegisterWithKitTools(fb25, L"install -g");
+    std::ofstream(std::filesystem::path(fb5.Root() + L"\\firebird.conf"), std::ios::binary) << conf;
+    ASSERT_EQ(simt::RunToEnd(L"\"" + fb5.BinFile(L"instsvc.exe") + L"\" install " + fb5Switches + L" -n FB5"), 0u);
   }
 
   static bool Shows(HWND main, int id, const std::wstring& part, DWORD timeout = 20000) {
@@ -61,9 +65,7 @@ class Instances : public SimFirebirdTest {
 TEST_F(Instances, BothAreListedAndEverythingDrivesOnlyTheChosenOne) {
   simt::TempInstallation fb25(SimKind::Firebird);
   simt::TempInstallation fb5(SimKind::FirebirdRoot);
-  RegisterWithKitTools(fb25, L"install -g");
-  WriteConf(fb5, "#RemoteServicePort = 3050\r\nRemoteServicePort = 3051\r\nIpcName = FB5\r\n");
-  ASSERT_EQ(simt::RunToEnd(L"\"" + fb5.BinFile(L"instsvc.exe") + L"\" install -g -auto -n FB5"), 0u);
+  ASSERT_NO_FATAL_FAILURE(LayBoth(fb25, fb5, "#RemoteServicePort = 3050\r\nRemoteServicePort = 3051\r\nIpcName = FB5\r\n", L"-g -auto"));
 
   HWND main = nullptr;
   {
@@ -115,9 +117,7 @@ TEST_F(Instances, BothAreListedAndEverythingDrivesOnlyTheChosenOne) {
 TEST_F(Instances, TwoServersOnOnePortAreNamedOnTheStartPage) {
   simt::TempInstallation fb25(SimKind::Firebird);
   simt::TempInstallation fb5(SimKind::FirebirdRoot);
-  RegisterWithKitTools(fb25, L"install -g");
-  WriteConf(fb5, "RemoteServicePort = 3050\r\n");
-  ASSERT_EQ(simt::RunToEnd(L"\"" + fb5.BinFile(L"instsvc.exe") + L"\" install -g -n FB5"), 0u);
+  ASSERT_NO_FATAL_FAILURE(LayBoth(fb25, fb5, "RemoteServicePort = 3050\r\n", L"-g"));
   Vantrel app;
   HWND main = app.WaitMainWindow();
   ASSERT_NE(main, nullptr);
@@ -134,9 +134,7 @@ TEST_F(Instances, ARemoteCreateGoesThroughTheChosenInstancesLibraryAndPort) {
   namespace fs = std::filesystem;
   simt::TempInstallation fb25(SimKind::Firebird);
   simt::TempInstallation fb5(SimKind::FirebirdRoot);
-  RegisterWithKitTools(fb25, L"install -g");
-  WriteConf(fb5, "RemoteServicePort = 3051\r\nIpcName = FB5\r\n");
-  ASSERT_EQ(simt::RunToEnd(L"\"" + fb5.BinFile(L"instsvc.exe") + L"\" install -n FB5"), 0u);
+  ASSERT_NO_FATAL_FAILURE(LayBoth(fb25, fb5, "RemoteServicePort = 3051\r\nIpcName = FB5\r\n", L""));
   const fs::path root(fb5.Root());
   fs::copy_file(fs::path(BinDir()) / vantrel::clientdouble::kFolderFromBin / vantrel::clientdouble::kFileName,
                 root / L"fbclient.dll", fs::copy_options::overwrite_existing);
