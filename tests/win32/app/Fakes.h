@@ -79,7 +79,6 @@ struct Probes : ISystemProbes {
   bool UserCanBeElevated() override { return elevatable; }
   // Windows of other installations' programs, by root folder: seen by class, never ours.
   std::map<std::wstring, std::set<std::wstring>> windowsOf;
-  std::vector<std::wstring> roots;  // the root folder of each ProgramWindow question
   bool WindowClassExists(const std::wstring& c) override {
     if (windows.count(c)) return true;
     for (const auto& [root, classes] : windowsOf)
@@ -88,12 +87,10 @@ struct Probes : ISystemProbes {
   }
   // `windows` are the chosen installation's, whatever root it is asked with.
   bool ProgramWindowExists(const std::wstring& c, const std::wstring& root) override {
-    roots.push_back(root);
     auto it = windowsOf.find(root);
     return windows.count(c) != 0 || (it != windowsOf.end() && it->second.count(c) != 0);
   }
   bool PostCloseToProgramWindows(const std::wstring& c, const std::wstring& root) override {
-    roots.push_back(root);
     if (auto it = windowsOf.find(root); it != windowsOf.end() && it->second.count(c)) {
       closed.push_back(root + L"|" + c);
       it->second.erase(c);
