@@ -125,6 +125,21 @@ bool TAliasFileSync::HasAlias(const std::string& name) const {
   return false;
 }
 
+std::vector<std::string> TAliasFileSync::SendableLinesNow() {
+  RefreshQuietly();
+  return list_.SendableLines();
+}
+
+std::string TAliasFileSync::DefaultPathNow(const std::string& withoutFile) {
+  RefreshQuietly();
+  return Exists() ? settings_.defaultPath : withoutFile;
+}
+
+bool TAliasFileSync::HasAliasNow(const std::string& name) {
+  RefreshQuietly();
+  return HasAlias(name);
+}
+
 void TAliasFileSync::AddAlias(const std::string& alias, const std::string& path) {
   Apply([&](TAliasList& list) {
     if (!list.ContainsAlias(alias)) list.AddLine(alias + "=" + path);

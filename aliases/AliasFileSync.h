@@ -74,6 +74,13 @@ class TAliasFileSync {
 
   // Whether an alias of that name exists in the file or waits to be written.
   bool HasAlias(const std::string& name) const;
+
+  // The command server's answers, each from the file as it is now (a file that cannot be read
+  // answers with its last content): the lines a client gets, the default database folder
+  // (withoutFile while there is no file), whether an alias of that name exists or waits.
+  std::vector<std::string> SendableLinesNow();
+  std::string DefaultPathNow(const std::string& withoutFile);
+  bool HasAliasNow(const std::string& name);
   // "alias=path" added to the file, unless an alias of that name is there by then.
   void AddAlias(const std::string& alias, const std::string& path);
 

@@ -28,20 +28,11 @@ bool TServeHost::LoadAliasFile() {
   return true;
 }
 
-std::vector<std::string> TServeHost::AliasLines() {
-  file_.RefreshQuietly();
-  return file_.Lines().SendableLines();
-}
+std::vector<std::string> TServeHost::AliasLines() { return file_.SendableLinesNow(); }
 
-std::string TServeHost::DefaultPath() {
-  file_.RefreshQuietly();
-  return file_.Exists() ? file_.Settings().defaultPath : settings_.DefaultPath();
-}
+std::string TServeHost::DefaultPath() { return file_.DefaultPathNow(settings_.DefaultPath()); }
 
-bool TServeHost::HasAliasName(const std::string& name) {
-  file_.RefreshQuietly();
-  return file_.HasAlias(name);
-}
+bool TServeHost::HasAliasName(const std::string& name) { return file_.HasAliasNow(name); }
 
 void TServeHost::AddAlias(const std::string& alias, const std::string& path) {
   const bool werePending = !file_.Pending().empty();

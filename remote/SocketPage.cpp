@@ -55,18 +55,9 @@ class TWindowCommandHost final : public TQueuedCommandHost {
   }
 
   // Clients get the file as it is on disk, without the page's unapplied edits.
-  std::vector<std::string> AliasLines() override {
-    Disk().RefreshQuietly();
-    return Disk().Lines().SendableLines();
-  }
-  std::string DefaultPath() override {
-    Disk().RefreshQuietly();
-    return Disk().Exists() ? Disk().Settings().defaultPath : aliasFile_.Settings().DefaultPath();
-  }
-  bool HasAliasName(const std::string& name) override {
-    Disk().RefreshQuietly();
-    return Disk().HasAlias(name);
-  }
+  std::vector<std::string> AliasLines() override { return Disk().SendableLinesNow(); }
+  std::string DefaultPath() override { return Disk().DefaultPathNow(aliasFile_.Settings().DefaultPath()); }
+  bool HasAliasName(const std::string& name) override { return Disk().HasAliasNow(name); }
   void AddAlias(const std::string& alias, const std::string& path) override {
     Disk().AddAlias(alias, path);
     NotePendingWritten();
