@@ -48,6 +48,7 @@ bool TAliasFile::Load(const std::wstring& path) {
   disk_.Refresh();
   // Without administrator rights the file may be read-only; the page then offers no edits.
   readOnly_ = !CanOpenForReadWrite(std::filesystem::path(path));
+  readOnlySince_ = std::chrono::steady_clock::now();
   ShowDisk(false);
   // The settings a load had to take from their defaults are written back, as the lines the
   // server's file then carries for the next start.
@@ -84,7 +85,8 @@ void TAliasFile::DeleteAlias(int line) {
   edits_.push_back({TAliasEdit::Delete, before.name, before.path, "", ""});
 }
 
-void TAliasFile::Save(const std::function<bool(const std::string& alias)>& keepPage) {
+void TAliasFile::Save(const std::function<bool(const std::string& alias)>& keepPage,
+                      const std::function<void(std::chrono::milliseconds)>& pauseWhileHeld) {
   // One answer per alias, however often the change is made again on a newer content.
   std::vector<std::pair<std::string, bool>> answers;
   auto decide = [&](const std::string& alias) {
@@ -96,7 +98,7 @@ void TAliasFile::Save(const std::function<bool(const std::string& alias)>& keepP
   };
   const TAliasSettingsValues shown = settings_.Values();
   const TAliasSettingsValues base = shownFromDisk_;
-  disk_.Apply([&](TAliasList& list) {
+  RetryWhileHeld([&] { disk_.Apply([&](TAliasList& list) {
     for (const TAliasEdit& edit : edits_)
       ApplyAliasEdit(list, edit, [&] { return decide(edit.kind == TAliasEdit::Add ? edit.newName : edit.name); });
     // Only the settings the user changed: the others stay as the file has them now.
@@ -104,17 +106,27 @@ void TAliasFile::Save(const std::function<bool(const std::string& alias)>& keepP
     if (shown.zeeBeeDee != base.zeeBeeDee) list.SetZeeBeeDee(shown.zeeBeeDee);
     if (shown.zeeBeeDeePort != base.zeeBeeDeePort) list.SetZeeBeeDeePort(shown.zeeBeeDeePort);
     if (shown.socketPort != base.socketPort) list.SetSocketPort(shown.socketPort);
-  });
+  }); }, pauseWhileHeld);
   edits_.clear();
   ShowDisk(false);
 }
 
 bool TAliasFile::FollowDisk(bool keepShown) {
   if (disk_.Path().empty()) return false;
+  const bool writable = BecameWritable();
   disk_.RefreshQuietly();  // a file that cannot be read now leaves what is shown
-  if (disk_.Version() == shownVersion_) return false;
+  if (disk_.Version() == shownVersion_) return writable;
   ShowDisk(keepShown);
   return true;
+}
+
+// The look opens the file without sharing for a moment, so it is not made at every refresh.
+bool TAliasFile::BecameWritable() {
+  constexpr auto kLookEvery = std::chrono::seconds(5);
+  if (!readOnly_ || std::chrono::steady_clock::now() - readOnlySince_ < kLookEvery) return false;
+  readOnlySince_ = std::chrono::steady_clock::now();
+  readOnly_ = !CanOpenForReadWrite(disk_.Path());
+  return !readOnly_;
 }
 
 void TAliasFile::DiscardEdits() {

@@ -2,6 +2,7 @@
 // The window's alias file: the file as it is on disk, the page's unapplied edits shown on top of
 // it, and the four settings kept in it as plain values shown on the tunnel and socket pages.
 // Every change reaches the file as an operation on its current content (see AliasFileSync.h).
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,14 +40,18 @@ class TAliasFile {
 
   // Apply: the page's edits and the settings changed since the file was last shown, made on the
   // file as it is now. keepPage(alias) decides, once per alias, where the same alias was changed
-  // on disk too (true: the page's version). Raises EAliasFileError; the edits stay then, so a
-  // later Save tries them again.
-  void Save(const std::function<bool(const std::string& alias)>& keepPage = {});
+  // on disk too (true: the page's version). A file held by another program is tried again after
+  // each pause (RetryWhileHeld), as a create's alias is. Raises EAliasFileError; the edits stay
+  // then, so a later Save tries them again.
+  void Save(const std::function<bool(const std::string& alias)>& keepPage = {},
+            const std::function<void(std::chrono::milliseconds)>& pauseWhileHeld = {});
 
   // Reads the file again when it changed on disk (or the command server has read or changed it
   // since it was last shown). The list shown becomes what it holds now with the page's edits made
   // on it again; the settings shown follow it unless keepShown (the user has unapplied changes).
-  // True when the list shown changed.
+  // A file that could not be opened for writing (held by another program at start, say) is
+  // looked at again every few seconds and becomes editable once it can. True when the list shown
+  // or whether it is read-only changed.
   bool FollowDisk(bool keepShown);
 
   // The file as the command server reads and changes it.
@@ -60,6 +65,7 @@ class TAliasFile {
   };
 
   void ShowDisk(bool keepSettings);
+  bool BecameWritable();
 
   TSettings settings_;
   TAliasFileSync disk_;
@@ -68,6 +74,7 @@ class TAliasFile {
   TAliasSettingsValues shownFromDisk_;  // the settings as the file held them when last shown
   std::uint64_t shownVersion_ = 0;
   bool readOnly_ = false;
+  std::chrono::steady_clock::time_point readOnlySince_;
 };
 
 }  // namespace vantrel

@@ -1,10 +1,12 @@
 #pragma once
 // The file operations the alias list needs, implemented once per platform.
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace vantrel {
 
@@ -44,15 +46,46 @@ TFileStamp FileStampOf(const std::filesystem::path& path);
 std::string ReadWholeFile(const std::filesystem::path& path, TFileStamp* stamp = nullptr);
 
 // Replaces the file's content in one step: the bytes go to a temporary file in the same folder,
-// which is flushed to disk and then renamed over the file. When anything fails the old file is
-// left as it was, the temporary file is removed and EAliasFileError is raised. The new file's
+// which is flushed to disk and then put in place of the file (a link is followed: its target is
+// replaced). When anything fails the old file is left as it was, the temporary file is removed and
+// EAliasFileError is raised (Held() only when the cause goes away by itself: a file held open by
+// another program; a missing permission or a read-only file system is not held). The new file's
 // modification time is at least one whole second after the replaced file's (the server reloads
 // its alias file only when that time changes, counted in seconds).
-// stillCurrent, when given, is asked right before the replacement whether the file is still the
-// one the bytes were made from; when it says no, nothing is replaced and false is returned.
+// The new file is what the old one was: owner, group, mode, ACL and extended attributes on POSIX;
+// ACL, owner, attributes and streams on Windows. What could not be carried over is added to
+// notKept, when given, one text each, for the log; the replacement is made all the same.
+// madeFrom, when given, is the stamp of the content the bytes were made from: when the file is no
+// longer that content right before the replacement, nothing is replaced and false is returned;
+// bytes appended to that content while it was being replaced are appended to the new file too.
 // written, when given, receives the stamp of the new file.
+using TNotKept = std::vector<std::string>;
 bool WriteFileAtomically(const std::filesystem::path& path, const std::string& bytes,
-                         const std::function<bool()>& stillCurrent = {}, TFileStamp* written = nullptr);
+                         const TFileStamp* madeFrom = nullptr, TFileStamp* written = nullptr,
+                         TNotKept* notKept = nullptr);
+
+// The lock that other writers of the alias file see, held from before a read until the replacement
+// is in place, so that a check and the write made on it are one step across processes. POSIX: an
+// exclusive flock on the file itself, the lock editors and scripts take too. Windows: LockFileEx
+// on a range beyond any content, so that no reader (the database server) is ever refused.
+// A file replaced while its lock was awaited is locked anew. Released by the destructor.
+class TAliasFileLock {
+ public:
+  // Takes the lock, waiting at most timeout. A missing file gives a lock that holds nothing.
+  // Raises EAliasFileError: Held() when another holder kept the lock that long, not held when
+  // the file cannot be opened at all.
+  static TAliasFileLock Take(const std::filesystem::path& path, std::chrono::milliseconds timeout);
+  TAliasFileLock(TAliasFileLock&& other) noexcept;
+  TAliasFileLock& operator=(TAliasFileLock&& other) noexcept;
+  TAliasFileLock(const TAliasFileLock&) = delete;
+  TAliasFileLock& operator=(const TAliasFileLock&) = delete;
+  ~TAliasFileLock();
+  bool HoldsFile() const;
+
+ private:
+  TAliasFileLock() = default;
+  std::intptr_t handle_ = -1;  // a file descriptor, or a HANDLE
+};
 
 // Whether the file can be opened for reading and writing with no sharing at this moment.
 bool CanOpenForReadWrite(const std::filesystem::path& path);

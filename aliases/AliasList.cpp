@@ -15,10 +15,37 @@ constexpr std::string_view kZeeBeeDeeMarker = "# ZEEBEEDEE";
 constexpr std::string_view kZeeBeeDeePortMarker = "# ZEEBEEDEE_PORT";
 constexpr std::string_view kSocketPortMarker = "# SOCKET_PORT";
 
-// Whether line, with its ASCII letters upper-cased, contains marker (given in upper case).
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+char AsciiUpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Whether line, after leading blanks, begins with marker (given in upper case) in any ASCII
+// letter case. Only such a comment line is a settings line: a marker mentioned elsewhere (in
+// an alias line's comment, say) is someone else's text.
 bool Carries(std::string_view line, std::string_view marker) {
-  auto upperEqual = [](char a, char b) { return (a >= 'a' && a <= 'z' ? a - 'a' + 'A' : a) == b; };
-  return std::search(line.begin(), line.end(), marker.begin(), marker.end(), upperEqual) != line.end();
+  const std::size_t start = line.find_first_not_of(" \t");
+  if (start == std::string_view::npos || line.size() - start < marker.size()) return false;
+  for (std::size_t i = 0; i < marker.size(); ++i)
+    if (AsciiUpperChar(line[start + i]) != marker[i]) return false;
+  return true;
+}
+
+// The reading clients have always had: breaks at CR LF, LF and a lone CR; a NUL ends the text,
+// which ended is then set for. A break at the very end adds no empty line.
+void AppendWireLines(std::vector<std::string>& out, std::string_view bytes, bool& ended) {
+  const std::size_t nul = bytes.find('\0');
+  if (nul != std::string_view::npos) {
+    bytes = bytes.substr(0, nul);
+    ended = true;
+  }
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = start;
+    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+    out.emplace_back(bytes.substr(start, end - start));
+    if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ++end;
+    start = end + 1;
+  }
 }
 
 }  // namespace
@@ -52,17 +79,9 @@ void TPlainAliasSettings::SaveAliasFile() {
 bool SameNameCp1254(const std::string& a, const std::string& b) { return SameTextCp1254(a, b); }
 
 std::vector<std::string> SplitAliasText(std::string_view bytes) {
-  bytes = bytes.substr(0, bytes.find('\0'));
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = start;
-    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
-    lines.emplace_back(bytes.substr(start, end - start));
-    if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ++end;
-    start = end + 1;
-  }
-  return lines;
+  TAliasList list;
+  list.SetText(bytes);
+  return list.Lines();
 }
 
 std::string JoinAliasLines(const std::vector<std::string>& lines, std::string_view lineEnd) {
@@ -86,9 +105,9 @@ std::string_view PlatformLineEnd() {
 }
 
 std::string_view LineEndOf(std::string_view bytes) {
-  const std::size_t brk = bytes.substr(0, bytes.find('\0')).find_first_of("\r\n");
-  if (brk == std::string_view::npos) return PlatformLineEnd();
-  return bytes[brk] == '\n' ? "\n" : "\r\n";
+  const std::size_t lf = bytes.find('\n');
+  if (lf == std::string_view::npos) return PlatformLineEnd();
+  return lf > 0 && bytes[lf - 1] == '\r' ? "\r\n" : "\n";
 }
 
 std::optional<std::int32_t> ParseAliasInteger(std::string_view text) {
@@ -143,19 +162,44 @@ std::string TAliasList::ValueOf(const std::string& name) const {
 void TAliasList::SetValueOf(const std::string& name, const std::string& value) {
   const int index = FindName(name);
   if (index < 0)
-    lines_.push_back(name + "=" + value);
+    AddLine(name + "=" + value);
   else
-    lines_[static_cast<std::size_t>(index)] = name + "=" + value;
+    lines_[static_cast<std::size_t>(index)] = Noted(name + "=" + value);
 }
 
+std::string TAliasList::Noted(std::string line) {
+  if (plain_ && (line.find('\r') != std::string::npos || line.find('\0') != std::string::npos)) plain_ = false;
+  return line;
+}
+
+TAliasList::TEnd TAliasList::EndKind(std::string_view end) { return end == "\n" ? TEnd::Lf : TEnd::CrLf; }
+
+void TAliasList::InsertLine(std::size_t index, std::string line) {
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index), Noted(std::move(line)));
+  ends_.insert(ends_.begin() + static_cast<std::ptrdiff_t>(index), EndKind(lineEnd_));
+}
+
+void TAliasList::EraseLines(std::size_t first, std::size_t last) {
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(first), lines_.begin() + static_cast<std::ptrdiff_t>(last));
+  ends_.erase(ends_.begin() + static_cast<std::ptrdiff_t>(first), ends_.begin() + static_cast<std::ptrdiff_t>(last));
+}
+
+// A file whose last line had no end keeps ending so: that line gets one, the new line has none.
 int TAliasList::AddLine(std::string line) {
-  lines_.push_back(std::move(line));
+  const bool openEnded = !ends_.empty() && ends_.back() == TEnd::None;
+  InsertLine(lines_.size(), std::move(line));
+  if (openEnded) {
+    std::swap(ends_[ends_.size() - 2], ends_.back());
+    // A CR the line ended with would join an LF into one CR LF break and leave the line.
+    const std::string& before = lines_[lines_.size() - 2];
+    if (!before.empty() && before.back() == '\r') ends_[ends_.size() - 2] = TEnd::CrLf;
+  }
   return LineCount() - 1;
 }
 
 void TAliasList::DeleteLine(int index) {
   if (index < 0 || index >= LineCount()) throw std::out_of_range("alias list line index");
-  lines_.erase(lines_.begin() + index);
+  EraseLines(static_cast<std::size_t>(index), static_cast<std::size_t>(index) + 1);
 }
 
 std::vector<TListedAlias> TAliasList::ListedAliases() const {
@@ -184,22 +228,28 @@ bool TAliasList::ContainsAlias(const std::string& name) const {
 }
 
 std::vector<std::string> TAliasList::SendableLines() const {
-  if (rules_ == AliasFileRules::AliasesConf) return lines_;
-  const std::vector<ConfLine> roles = ClassifyDatabasesConf(lines_);
+  const std::vector<ConfLine> roles =
+      rules_ == AliasFileRules::DatabasesConf ? ClassifyDatabasesConf(lines_) : std::vector<ConfLine>();
   std::vector<std::string> sent;
   sent.reserve(lines_.size());
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    switch (roles[i]) {
-      case ConfLine::BlockOpen:
-      case ConfLine::BlockBody:
-      case ConfLine::BlockClose:
-        break;
-      case ConfLine::AliasBlock:
-        sent.emplace_back(WithoutBlockOpen(lines_[i]));
-        break;
-      default:
-        sent.push_back(lines_[i]);
+  bool ended = false;
+  for (std::size_t i = 0; i < lines_.size() && !ended; ++i) {
+    const ConfLine role = roles.empty() ? ConfLine::Other : roles[i];
+    if (role == ConfLine::BlockOpen || role == ConfLine::BlockBody || role == ConfLine::BlockClose) continue;
+    const std::string_view mark = byteOrderMark_ && i == 0 ? kByteOrderMark : std::string_view();
+    const std::string& line = lines_[i];
+    if (role == ConfLine::AliasBlock) {
+      sent.push_back(std::string(mark) + std::string(WithoutBlockOpen(line)));  // trimmed: no break left in it
+      continue;
     }
+    // Nearly every line is sent as it is held; only a CR or NUL inside asks for the old cutting.
+    if (mark.empty() && (plain_ || (line.find('\r') == std::string::npos && line.find('\0') == std::string::npos))) {
+      sent.push_back(line);
+      continue;
+    }
+    std::string text = std::string(mark) + line;
+    text += ends_[i] == TEnd::CrLf ? "\r\n" : ends_[i] == TEnd::Lf ? "\n" : "";
+    AppendWireLines(sent, text, ended);
   }
   return sent;
 }
@@ -209,7 +259,7 @@ void TAliasList::EditAlias(int line, const std::string& name, const std::string&
   std::string& text = lines_[static_cast<std::size_t>(line)];
   if (rules_ == AliasFileRules::DatabasesConf) {
     const bool opensBlock = ClassifyDatabasesConf(lines_)[static_cast<std::size_t>(line)] == ConfLine::AliasBlock;
-    text = name + "=" + path + (opensBlock ? " {" : "");
+    text = Noted(name + "=" + path + (opensBlock ? " {" : ""));
     return;
   }
   // Rewriting by name in place is only right when this line is the first of that name; otherwise
@@ -230,7 +280,7 @@ void TAliasList::DeleteAlias(int line) {
     return;
   }
   const std::size_t end = EndOfAliasWithBlock(ClassifyDatabasesConf(lines_), static_cast<std::size_t>(line));
-  lines_.erase(lines_.begin() + line, lines_.begin() + static_cast<std::ptrdiff_t>(end));
+  EraseLines(static_cast<std::size_t>(line), end);
 }
 
 std::string TAliasList::DefaultPath() const { return host_ ? host_->DefaultPath() : std::string(); }
@@ -280,34 +330,68 @@ bool TAliasList::LoadZeeBeeDee() {
     SetZeeBeeDee(true);
     return true;
   }
-  if (Carries(ValueOf(std::string(kZeeBeeDeeMarker)), "TRUE")) SetZeeBeeDee(true);
+  if (AsciiUpper(ValueOf(std::string(kZeeBeeDeeMarker))).find("TRUE") != std::string::npos) SetZeeBeeDee(true);
   return false;
 }
 
 // Every line carrying the marker leads to the same value (the first line named by the marker), so
-// one look at it decides what going through those lines one by one would.
+// one look at it decides what going through those lines one by one would. Only a missing line
+// counts as a default taken: a line whose value is unusable is someone's text, left as it is.
 bool TAliasList::LoadPort(std::string_view marker, int defaultPort, void (TAliasList::*set)(int)) {
-  if (FirstCarrying(lines_, marker) >= 0) {
-    const std::string value = ValueOf(std::string(marker));
-    if (!IsBlank(value)) {
-      if (const std::optional<std::int32_t> port = ParseAliasInteger(value)) {
-        (this->*set)(*port);
-        return false;
-      }
-    }
+  if (FirstCarrying(lines_, marker) < 0) {
+    (this->*set)(defaultPort);
+    return true;
   }
-  (this->*set)(defaultPort);
-  return true;
+  const std::string value = ValueOf(std::string(marker));
+  const std::optional<std::int32_t> port = IsBlank(value) ? std::nullopt : ParseAliasInteger(value);
+  (this->*set)(port ? *port : defaultPort);
+  return false;
 }
 
 void TAliasList::SetText(std::string_view bytes) {
-  lines_ = SplitAliasText(bytes);
   lineEnd_ = LineEndOf(bytes);
+  byteOrderMark_ = bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+  if (byteOrderMark_) bytes.remove_prefix(kByteOrderMark.size());
+  lines_.clear();
+  ends_.clear();
+  asRead_.reset();
+  plain_ = true;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t lf = bytes.find('\n', start);
+    if (lf == std::string_view::npos) {
+      lines_.push_back(Noted(std::string(bytes.substr(start))));
+      ends_.push_back(TEnd::None);
+      break;
+    }
+    const bool crLf = lf > start && bytes[lf - 1] == '\r';
+    lines_.push_back(Noted(std::string(bytes.substr(start, lf - start - (crLf ? 1 : 0)))));
+    ends_.push_back(crLf ? TEnd::CrLf : TEnd::Lf);
+    start = lf + 1;
+  }
+}
+
+std::string TAliasList::Text() const {
+  std::size_t size = byteOrderMark_ ? kByteOrderMark.size() : 0;
+  for (const std::string& line : lines_) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  if (byteOrderMark_) text += kByteOrderMark;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    text += lines_[i];
+    if (ends_[i] == TEnd::CrLf) text += "\r\n";
+    if (ends_[i] == TEnd::Lf) text += '\n';
+  }
+  return text;
 }
 
 void TAliasList::CopyLinesFrom(const TAliasList& other) {
   lines_ = other.lines_;
+  ends_ = other.ends_;
+  byteOrderMark_ = other.byteOrderMark_;
   lineEnd_ = other.lineEnd_;
+  asRead_ = other.asRead_;
+  plain_ = other.plain_;
 }
 
 bool TAliasList::LoadText(std::string_view bytes) {
@@ -318,6 +402,7 @@ bool TAliasList::LoadText(std::string_view bytes) {
   if (LoadZeeBeeDee()) defaultUsed = true;
   if (LoadPort(kZeeBeeDeePortMarker, kDefaultZeeBeeDeePort, &TAliasList::SetZeeBeeDeePort)) defaultUsed = true;
   if (LoadPort(kSocketPortMarker, kDefaultSocketPort, &TAliasList::SetSocketPort)) defaultUsed = true;
+  if (host_) asRead_ = TAliasSettingsValues{DefaultPath(), ZeeBeeDee(), ZeeBeeDeePort(), SocketPort()};
   if (defaultUsed && host_) host_->SaveAliasFile();
   return defaultUsed;
 }
@@ -341,29 +426,35 @@ bool TAliasList::SuppliesOtherSetting(const std::string& line, std::string_view 
   return false;
 }
 
-void TAliasList::PutSettingsLine(std::string_view marker, std::string_view excluded, std::string line,
+void TAliasList::PutSettingsLine(std::string_view marker, std::string_view excluded, std::string line, bool changed,
                                  std::vector<std::size_t>& written) {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     if (std::find(written.begin(), written.end(), i) != written.end()) continue;
     if (CarriesMarker(lines_[i], marker, excluded) && !SuppliesOtherSetting(lines_[i], marker)) {
-      lines_[i] = std::move(line);
+      if (changed) lines_[i] = Noted(std::move(line));
       written.push_back(i);
       return;
     }
   }
-  lines_.insert(lines_.begin(), std::move(line));
+  InsertLine(0, std::move(line));
   for (std::size_t& index : written) ++index;
   written.push_back(0);
 }
 
 void TAliasList::UpdateSettingsLines() {
   if (!host_) return;
+  const TAliasSettingsValues now{DefaultPath(), ZeeBeeDee(), ZeeBeeDeePort(), SocketPort()};
+  const bool known = asRead_.has_value();
   std::vector<std::size_t> written;
-  PutSettingsLine(kDefaultPathMarker, {}, "# DEFAULT_PATH=" + DefaultPath(), written);
-  PutSettingsLine(kZeeBeeDeeMarker, kZeeBeeDeePortMarker, ZeeBeeDee() ? "# ZeeBeeDee=True" : "# ZeeBeeDee=False",
-                  written);
-  PutSettingsLine(kZeeBeeDeePortMarker, {}, "# ZeeBeeDee_Port=" + std::to_string(ZeeBeeDeePort()), written);
-  PutSettingsLine(kSocketPortMarker, {}, "# Socket_Port=" + std::to_string(SocketPort()), written);
+  PutSettingsLine(kDefaultPathMarker, {}, "# DEFAULT_PATH=" + now.defaultPath,
+                  !known || now.defaultPath != asRead_->defaultPath, written);
+  PutSettingsLine(kZeeBeeDeeMarker, kZeeBeeDeePortMarker, now.zeeBeeDee ? "# ZeeBeeDee=True" : "# ZeeBeeDee=False",
+                  !known || now.zeeBeeDee != asRead_->zeeBeeDee, written);
+  PutSettingsLine(kZeeBeeDeePortMarker, {}, "# ZeeBeeDee_Port=" + std::to_string(now.zeeBeeDeePort),
+                  !known || now.zeeBeeDeePort != asRead_->zeeBeeDeePort, written);
+  PutSettingsLine(kSocketPortMarker, {}, "# Socket_Port=" + std::to_string(now.socketPort),
+                  !known || now.socketPort != asRead_->socketPort, written);
+  asRead_ = now;
 }
 
 void TAliasList::Save(const std::filesystem::path& path) {

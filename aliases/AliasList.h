@@ -93,8 +93,9 @@ using NameComparer = std::function<bool(const std::string&, const std::string&)>
 // The default comparer: code page 1254 letters, the same whatever the locale.
 bool SameNameCp1254(const std::string& a, const std::string& b);
 
-// The file's bytes as lines: breaks at CR LF, lone LF and lone CR; a NUL ends the text; a break
-// after the last line adds no empty line.
+// The file's lines as the database server reads them: a line ends at LF (a CR right before it
+// belongs to the break); a lone CR and NUL bytes are part of their line; a UTF-8 byte order mark
+// is not part of the first line; a break after the last line adds no empty line.
 std::vector<std::string> SplitAliasText(std::string_view bytes);
 // Every line followed by lineEnd.
 std::string JoinAliasLines(const std::vector<std::string>& lines, std::string_view lineEnd = "\r\n");
@@ -154,6 +155,8 @@ class TAliasList {
   // bytes (with the host's write-back when a default was used), and the settings lines written.
   // Returns whether a setting had no line and took its default.
   bool LoadText(std::string_view bytes);
+  // A setting's line is written when the file has none, or when its value now differs from the
+  // one the lines were read with: a line whose value this program did not change stays as it is.
   void UpdateSettingsLines();
 
   int LineCount() const { return static_cast<int>(lines_.size()); }
@@ -167,10 +170,12 @@ class TAliasList {
   void DeleteLine(int index);
   // Replaces every line with the lines of bytes, as a load does, without settings or file.
   void SetText(std::string_view bytes);
-  // The lines as the file holds them, each ended as the loaded file's lines were.
-  std::string Text() const { return JoinAliasLines(lines_, lineEnd_); }
+  // The file's bytes: every line with its own end, the byte order mark where it was. Lines this
+  // program adds end as the file's first line does; a last line without an end keeps that.
+  std::string Text() const;
   std::string_view LineEnd() const { return lineEnd_; }
-  // Takes another list's lines and line end, keeping this list's host.
+  // Takes another list's lines, their ends and the settings they were read with, keeping this
+  // list's host.
   void CopyLinesFrom(const TAliasList& other);
 
   bool ReadOnly() const { return readOnly_; }
@@ -183,7 +188,8 @@ class TAliasList {
   // databases.conf (a block's key is no alias).
   bool ContainsAlias(const std::string& name) const;
   // The lines a client gets: all of them, except the blocks of databases.conf; an alias that
-  // opens its block on its own line is sent without the brace.
+  // opens its block on its own line is sent without the brace. Clients have always had the file
+  // cut into lines at CR LF, LF and a lone CR and ending at its first NUL, and still get it so.
   std::vector<std::string> SendableLines() const;
   // Changes the alias at line. aliases.conf: rewritten in place when it is the first line of its
   // name, else moved to the end as name=path. databases.conf: always in place, keeping the
@@ -206,12 +212,23 @@ class TAliasList {
   bool LoadDefaultPath();
   bool LoadZeeBeeDee();
   bool LoadPort(std::string_view marker, int defaultPort, void (TAliasList::*set)(int));
-  void PutSettingsLine(std::string_view marker, std::string_view excluded, std::string line,
+  void PutSettingsLine(std::string_view marker, std::string_view excluded, std::string line, bool changed,
                        std::vector<std::size_t>& written);
   bool SuppliesOtherSetting(const std::string& line, std::string_view marker) const;
 
+  enum class TEnd : std::uint8_t { None, Lf, CrLf };
+  static TEnd EndKind(std::string_view end);
+  void InsertLine(std::size_t index, std::string line);
+  // Every line text passes here on its way in, so that plain_ stays true.
+  std::string Noted(std::string line);
+  void EraseLines(std::size_t first, std::size_t last);
+
   std::vector<std::string> lines_;
+  std::vector<TEnd> ends_;  // each line's own end
+  bool byteOrderMark_ = false;
   std::string_view lineEnd_ = PlatformLineEnd();
+  std::optional<TAliasSettingsValues> asRead_;  // the settings the lines were read with
+  bool plain_ = true;  // no line holds a CR or a NUL: clients get the lines as they are
   IAliasSettings* host_;
   NameComparer sameName_;
   AliasFileRules rules_ = AliasFileRules::AliasesConf;

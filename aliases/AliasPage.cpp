@@ -3,14 +3,17 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <iterator>
+#include <optional>
 
 #include "aliases/AliasTexts.h"
 #include "aliases/DatabasesConf.h"
 #include "aliases/fAlias.h"
 #include "resources/Texts.h"
 #include "shell/ControlIds.h"
+#include "shell/Busy.h"
 #include "shell/Controls.h"
 #include "shell/TextConv.h"
 #include "shell/rules/TextRules.h"
@@ -186,5 +189,47 @@ void TAliasPage::lvAliasDblClick() {
 }
 
 void TAliasPage::lvAliasResize() { FitPathColumn(lvAlias); }
+
+bool TAliasPage::SaveFile() {
+  std::optional<TBusyScope> busy;
+  auto pauseWhileHeld = [&busy](std::chrono::milliseconds wait) {
+    if (!busy) busy.emplace();
+    PumpMessagesFor(static_cast<unsigned>(wait.count()));
+  };
+  try {
+    aliasFile_.Save(
+        [this](const std::string& alias) {
+          const std::wstring question = FormatText(txt::alias::KeepPageVersionFmt, FromAnsi(alias));
+          return host_.Sys().dialogs.AskConfirmation(question) == AnswerYes;
+        },
+        pauseWhileHeld);
+  } catch (const EAliasFileError& e) {
+    host_.Sys().dialogs.ShowError(txt::alias::SaveFailed + FromUtf8(e.what()));
+    return false;
+  }
+  if (Created()) RefreshAliasList();
+  return true;
+}
+
+void TAliasPage::FollowFile() {
+  if (!IsWindowEnabled(host_.Window()) || !aliasFile_.FollowDisk(host_.ChangesPending())) return;
+  if (Created()) RefreshAliasList();
+}
+
+void TAliasPage::TellPendingAtExit() {
+  TAliasFileSync& disk = aliasFile_.Disk();
+  disk.WritePending();
+  if (disk.PendingCount() == 0) return;
+  std::wstring text = txt::alias::PendingAtExit;
+  auto name = [&text](const std::vector<TPendingAlias>& waiting, const std::filesystem::path& file) {
+    if (waiting.empty()) return;
+    for (const TPendingAlias& pending : waiting) text += FromAnsi(pending.alias + "=" + pending.path) + L"\r\n";
+    text += file.wstring() + L"\r\n";
+  };
+  name(disk.Pending(), disk.Path());
+  for (const auto& [file, waiting] : disk.PendingElsewhere()) name(waiting, file);
+  text.resize(text.size() - 2);
+  host_.Sys().dialogs.ShowError(text);
+}
 
 }  // namespace vantrel

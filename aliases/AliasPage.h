@@ -16,6 +16,15 @@ class TAliasPage final : public TPage {
   ~TAliasPage() override;
 
   void RefreshAliasList();
+
+  // The file behind the page. Save: Apply's part, false (the message shown) when the file could
+  // not be written; a file held a moment is waited for with the window answering.
+  bool SaveFile();
+  // Shows what changed on disk, unless the user has unapplied changes or a dialog holds a line.
+  void FollowFile();
+  // At exit: the aliases of created databases still waiting are tried once more, and the user is
+  // told which remain and where, as they are lost with the program.
+  void TellPendingAtExit();
   void acAddAliasExecute();
   void acEditAliasExecute();
   void acDeleteAliasExecute();

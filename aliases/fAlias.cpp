@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "aliases/AliasTexts.h"
+#include "aliases/DatabasesConf.h"
 #include "shell/Controls.h"
 #include "shell/Dpi.h"
 #include "shell/Files.h"
@@ -202,6 +203,11 @@ void TfrmAlias::btnOKClick() {
   const std::wstring path = Database();
   if (path.empty() || !FileExists(path) || !FitsAliasFile(path, L"#")) {
     Refuse(edtDatabase);
+    return;
+  }
+  // The line written must read back, by the server's rules, as exactly this name and path.
+  if (!AliasLineReadsBack(ToAnsi(name), ToAnsi(path))) {
+    Refuse(IsWritableAliasName(ToAnsi(name)) ? edtDatabase : edtAliasName);
     return;
   }
   EndModal(mrOk);

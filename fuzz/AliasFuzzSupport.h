@@ -1,7 +1,10 @@
 #pragma once
 // The settings host the fuzz targets use: every non-blank folder exists, and the write-back keeps
 // the text that would have gone to the file.
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <string>
 
@@ -9,6 +12,21 @@
 #include "shell/rules/TextRules.h"
 
 namespace vantrel::fuzz {
+
+// A scratch folder per process (in memory where it can be), removed when the run ends.
+struct ScratchFolder {
+  std::filesystem::path path;
+  explicit ScratchFolder(const std::string& prefix) {
+    namespace fs = std::filesystem;
+    const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    path = base / (prefix + std::to_string(::getpid()));
+    fs::create_directories(path);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
 
 class Host : public TPlainAliasSettings {
  public:

@@ -5,7 +5,7 @@
 set(vantrel_fuzz_dir ${CMAKE_CURRENT_LIST_DIR})
 
 function(vantrel_add_fuzz_targets)
-  set(targets request_fuzz alias_text_fuzz alias_file_fuzz databases_conf_fuzz)
+  set(targets request_fuzz alias_text_fuzz alias_file_fuzz databases_conf_fuzz alias_request_fuzz)
   foreach(target ${targets})
     add_executable(${target} ${vantrel_fuzz_dir}/${target}.cpp)
     target_link_libraries(${target} PRIVATE vantrel_core)

@@ -16,22 +16,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A scratch folder per process, removed when the run ends.
-struct ScratchFolder {
-  fs::path path;
-  ScratchFolder() {
-    const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    path = base / ("vantrel-alias-fuzz-" + std::to_string(::getpid()));
-    fs::create_directories(path);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
 
 const fs::path& Folder() {
-  static const ScratchFolder folder;
+  static const ScratchFolder folder("vantrel-alias-fuzz-");
   return folder.path;
 }
 

@@ -14,7 +14,11 @@ using namespace vantrel::fuzz;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const std::vector<std::string> lines = SplitAliasText(bytes);
-  Check(SplitAliasText(JoinAliasLines(lines)) == lines, "split/join");
+  // The split takes one byte order mark off the front; joined again behind it, the lines come
+  // back as they were (a second mark stays text of the first line).
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  const std::string_view front = bytes.substr(0, kMark.size()) == kMark ? kMark : std::string_view();
+  Check(SplitAliasText(std::string(front) + JoinAliasLines(lines)) == lines, "split/join");
 
   Host host;
   TAliasList list(&host);

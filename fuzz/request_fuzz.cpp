@@ -40,8 +40,13 @@ class TFuzzHost : public TMutexCommandHost {
     }
     return false;
   }
-  void AddAlias(const std::string& alias, const std::string& path) override {
-    if (!HasAliasName(alias)) lines.push_back(alias + "=" + path);
+  std::optional<std::string> NewAliasProblem(const std::string&, const std::string&) override { return {}; }
+  void ReserveAlias(const std::string&) override {}
+  void ReleaseAlias(const std::string&) override {}
+  bool AddAlias(const std::string& alias, const std::string& path) override {
+    if (HasAliasName(alias)) return false;
+    lines.push_back(alias + "=" + path);
+    return true;
   }
   void KeepAliasPending(const std::string&, const std::string&, const std::string&) override {}
   void RefreshCurrentPage() override {}

@@ -2,6 +2,8 @@
 // moment, outside edits are read and kept, and line ends stay the file's own.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "AliasTestSupport.h"
@@ -151,6 +153,65 @@ TEST_P(AliasFileSyncTest, APendingAliasIsWrittenByTheNextChange) {
   EXPECT_TRUE(sync_.Pending().empty());
 }
 
+// A waiting alias belongs to its file: another file given meanwhile (an installation switch, a
+// root change) never receives it, and it is written into its own as soon as that can be done.
+TEST_P(AliasFileSyncTest, AnAliasWaitingForOneFileIsWrittenIntoItAfterASwitchAndNeverIntoTheOther) {
+  const std::filesystem::path other = folder_ / ("other-" + file_.filename().string());
+  WriteBytes(file_, Joined({"a=/db/a.fdb"}, end_));
+  WriteBytes(other, Joined({"o=/db/o.fdb"}, end_));
+  sync_.KeepPending({"waiting", "/db/waiting.fdb"});
+  using TNotice = TAliasFileSync::TNotice;
+  std::vector<std::pair<TNotice, std::string>> logged;
+  sync_.notice = [&](TNotice notice, const std::string& detail) { logged.emplace_back(notice, detail); };
+
+  sync_.SetPath(other);
+  EXPECT_FALSE(sync_.HasAlias("waiting"));
+  sync_.AddAlias("there", "/db/there.fdb");
+  EXPECT_FALSE(Has(LinesOf(ReadBytes(other)), "waiting=/db/waiting.fdb"));
+  EXPECT_EQ(sync_.PendingCount(), 1u);
+
+  sync_.WritePendingElsewhere();
+  EXPECT_TRUE(Has(LinesOf(OnDisk()), "waiting=/db/waiting.fdb"));
+  EXPECT_EQ(sync_.PendingCount(), 0u);
+  EXPECT_EQ(logged, (std::vector<std::pair<TNotice, std::string>>{{TNotice::WaitingWritten, file_.string()}}));
+
+  // Back on the first file, a waiting alias whose name someone wrote meanwhile is dropped, and
+  // the log says so rather than "written".
+  sync_.SetPath(file_);
+  sync_.KeepPending({"a", "/db/second-a.fdb"});
+  logged.clear();
+  sync_.AddAlias("b", "/db/b.fdb");
+  EXPECT_FALSE(Has(LinesOf(OnDisk()), "a=/db/second-a.fdb"));
+  EXPECT_EQ(logged, (std::vector<std::pair<TNotice, std::string>>{{TNotice::AliasDropped, "a=/db/second-a.fdb"}}));
+}
+
+// Whatever asks for it (the page, a request), a content the server would refuse is not written:
+// the file stays as it was and the caller hears why, not as a held file that may be tried again.
+TEST_P(AliasFileSyncTest, AChangeTheServerWouldRefuseIsNeverWritten) {
+  const std::string content = Joined({"# Socket_Port=3049", "a=/db/a.fdb", "open = /db/o.fdb {", "}"}, end_);
+  WriteBytes(file_, content);
+  for (const std::string& line : {std::string("}"), std::string("A = /db/twice.fdb"), std::string("b=\"/db/b.fdb")}) {
+    try {
+      sync_.Apply([&](TAliasList& list) { list.AddLine(line); });
+      if (DatabasesConf()) ADD_FAILURE() << line << " was written";
+    } catch (const EAliasFileError& e) {
+      EXPECT_FALSE(e.Held()) << line;
+      EXPECT_NE(e.Reason().find("refuse"), std::string::npos) << e.Reason();
+    }
+    if (DatabasesConf()) EXPECT_EQ(OnDisk(), content) << line;
+    WriteBytes(file_, content);
+  }
+  // A request's alias below a block left open would be read as one of the block's settings.
+  WriteBytes(file_, Joined({"open = /db/o.fdb {", "  LockTimeout = 5"}, end_));
+  const auto problem = sync_.NewAliasProblem("late", "/db/late.fdb");
+  EXPECT_EQ(problem.has_value(), DatabasesConf());
+  // A reserved alias is taken until it is given back.
+  sync_.Reserve("made");
+  EXPECT_TRUE(sync_.HasAlias("MADE"));
+  sync_.Release("made");
+  EXPECT_FALSE(sync_.HasAlias("MADE"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, AliasFileSyncTest,
                          ::testing::Values(TLayout{"aliases.conf", "\r\n"}, TLayout{"aliases.conf", "\n"},
                                            TLayout{"databases.conf", "\n"}, TLayout{"databases.conf", "\r\n"}),
@@ -158,6 +219,35 @@ INSTANTIATE_TEST_SUITE_P(Layouts, AliasFileSyncTest,
                            return std::string(info.param.fileName[0] == 'a' ? "AliasesConf" : "DatabasesConf") +
                                   (std::string(info.param.lineEnd) == "\n" ? "Lf" : "CrLf");
                          });
+
+// What someone else wrote is bytes the program does not touch: a NUL (once the end of everything
+// after it), a lone CR inside a comment (once a line break that brought a disabled alias to
+// life), LF and CR LF lines side by side, a byte order mark (once part of the first name, so
+// that alias was written a second time) and a last line without its end.
+TEST(AliasFileBytes, ACreateChangesOnlyTheLinesItTouches) {
+  const auto folder = std::filesystem::temp_directory_path() / ("vantrel-bytes-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path file = folder / "databases.conf";
+  using namespace std::string_literals;
+  const std::string before = std::string("\xEF\xBB\xBF" "first = /db/first.fdb\r\n"
+                                         "# Socket_Port=3049\n# ZeeBeeDee=True\n# ZeeBeeDee_Port=3051\n"
+                                         "# DEFAULT_PATH=/db/\n"
+                                         "# old: disabled\rdisabled = /db/off.fdb\n"
+                                         "nul = /db/nul.fdb # a\0b\r\n"
+                                         "security.db = /db/sec.fdb\n{\n\tRemoteAccess = false\n}\n"
+                                         "last = /db/last.fdb"s);
+  ASSERT_EQ(before.back(), 'b');
+  WriteBytes(file, before);
+  TServeHost host(file, "/db/", '.', ':');
+  ASSERT_TRUE(host.LoadAliasFile());
+  EXPECT_EQ(ReadBytes(file), before) << "complete settings lines: nothing to write at start";
+  EXPECT_TRUE(host.HasAliasName("FIRST")) << "the mark is not part of the first name";
+  EXPECT_FALSE(host.HasAliasName("disabled")) << "a lone CR does not end the comment";
+  EXPECT_TRUE(host.AddAlias("added", "/db/added.fdb"));
+  EXPECT_EQ(ReadBytes(file), before + "\r\nadded=/db/added.fdb");
+  EXPECT_FALSE(host.AddAlias("first", "/db/again.fdb"));
+  std::filesystem::remove_all(folder);
+}
 
 // The page's edits made by name on a file that changed meanwhile: where the same alias was changed
 // on disk, the user's answer decides; a deleted alias already gone needs no question.

@@ -77,13 +77,17 @@ TEST_F(AliasLoad, TunnelIsOnOnlyWhenItsValueContainsTrueInAnyCase) {
   EXPECT_EQ(saves_, 0);
 }
 
-TEST_F(AliasLoad, ALowerCaseTunnelLineIsRewrittenInTheProgramsFormAtTheNextSave) {
+// A settings line is rewritten only when its value changes: the way someone wrote it stays.
+TEST_F(AliasLoad, ALowerCaseTunnelLineStaysAsWrittenUntilItsValueChanges) {
   WriteBytes(file_, Complete("", "# zeebeedee=true"));
   list_.Load(file_);
   const int index = list_.FindName("# ZEEBEEDEE");
   list_.Save(file_);
-  EXPECT_EQ(list_.LineAt(index), "# ZeeBeeDee=True");
-  EXPECT_NE(OnDisk().find("\r\n# ZeeBeeDee=True\r\n"), std::string::npos);
+  EXPECT_EQ(OnDisk(), Complete("", "# zeebeedee=true"));
+  settings_.SetZeeBeeDee(false);
+  list_.Save(file_);
+  EXPECT_EQ(list_.LineAt(index), "# ZeeBeeDee=False");
+  EXPECT_EQ(OnDisk(), Complete("", "# ZeeBeeDee=False"));
 }
 
 TEST_F(AliasLoad, PortsAcceptLeadingBlanksSignsAndHexPrefixes) {
@@ -102,58 +106,63 @@ TEST_F(AliasLoad, PortsAcceptLeadingBlanksSignsAndHexPrefixes) {
   EXPECT_EQ(saves_, 0);
 }
 
-TEST_F(AliasLoad, AnInvalidSocketPortFallsBackAndIsRewrittenAtOnce) {
+// An unusable port is someone's text: the port in use falls back to its default, the line stays
+// until the port is changed.
+TEST_F(AliasLoad, AnUnusablePortFallsBackToItsDefaultAndItsLineStaysUntilThePortChanges) {
   for (const char* value : {"4000 ", "", "   ", "40 00", "0x", "$-10", "4294967297", "2147483648", "\t4000"}) {
-    saves_ = 0;
-    const std::string content = Complete("", "# ZeeBeeDee=False", "# ZeeBeeDee_Port=4051",
+    const std::string content = Complete("", "# ZeeBeeDee=False", "# ZeeBeeDee_Port=" + std::string(value),
                                          "# Socket_Port=" + std::string(value));
     WriteBytes(file_, content);
     list_.Load(file_);
     EXPECT_EQ(settings_.SocketPort(), 3049) << '"' << value << '"';
-    EXPECT_EQ(saves_, 1) << value;
-    // Only the socket line changes, in place.
-    EXPECT_EQ(OnDisk(), Complete("", "# ZeeBeeDee=False", "# ZeeBeeDee_Port=4051", "# Socket_Port=3049")) << value;
+    EXPECT_EQ(settings_.ZeeBeeDeePort(), 3051) << '"' << value << '"';
+    list_.Save(file_);
+    EXPECT_EQ(OnDisk(), content) << value;
   }
+  EXPECT_EQ(saves_, 0);
+  settings_.SetSocketPort(3050);
+  list_.Save(file_);
+  EXPECT_EQ(OnDisk(), Complete("", "# ZeeBeeDee=False", "# ZeeBeeDee_Port=\t4000", "# Socket_Port=3050"));
 }
 
-TEST_F(AliasLoad, AnInvalidTunnelPortFallsBackToItsOwnDefault) {
-  WriteBytes(file_, Complete("", "# ZeeBeeDee=True", "# ZeeBeeDee_Port=abc", "# Socket_Port=4049"));
-  list_.Load(file_);
-  EXPECT_EQ(settings_.ZeeBeeDeePort(), 3051);
-  EXPECT_EQ(settings_.SocketPort(), 4049);
-  EXPECT_EQ(OnDisk(), Complete("", "# ZeeBeeDee=True", "# ZeeBeeDee_Port=3051", "# Socket_Port=4049"));
-}
-
-TEST_F(AliasLoad, ARejectedDefaultPathKeepsTheShownFolderAndWritesNothing) {
+// A default folder that is not there now (a share not mounted yet) is the administrator's: saves
+// leave its line alone until the folder is changed here.
+TEST_F(AliasLoad, ARejectedDefaultPathKeepsTheShownFolderAndItsLineUntilTheFolderIsChanged) {
   const std::string shown = exeFolder_ + "Data" + kPathDelimiter;
-  for (const std::string& line : {"# DEFAULT_PATH = " + Folder(), "# DEFAULT_PATH=" + Folder() + "-missing",
+  for (const std::string& line : {"# DEFAULT_PATH = " + Folder(), "# DEFAULT_PATH=" + Folder() + "-not-mounted",
                                   std::string("# DEFAULT_PATH=   "), "# DEFAULT_PATH" + Folder()}) {
     WriteBytes(file_, Complete(line));
     list_.Load(file_);
     EXPECT_EQ(settings_.DefaultPath(), shown) << line;
+    list_.Save(file_);
     EXPECT_EQ(OnDisk(), Complete(line)) << line;
   }
   EXPECT_EQ(saves_, 0);
+  settings_.SetDefaultPath(Folder());
   list_.Save(file_);
-  EXPECT_EQ(list_.LineAt(1), "# DEFAULT_PATH=" + shown);
+  EXPECT_EQ(list_.LineAt(1), "# DEFAULT_PATH=" + IncludeTrailingPathDelimiter(Folder()));
 }
 
-TEST_F(AliasLoad, AMarkerInACommentAboveTheRealLineIsTheLineASaveReplaces) {
-  const std::string content = "# The command server listens on # SOCKET_PORT below\r\n" + Complete() +
-                              "# Socket_Port=5000\r\n";
+// Only a comment line that begins with a marker is a settings line. A marker mentioned anywhere
+// else (a comment, an alias line's comment) is someone's text: replacing that line by a settings
+// line would drop an alias.
+TEST_F(AliasLoad, AMarkerMentionedInsideALineIsNoSettingsLine) {
+  const std::string content = "# The command server listens on # SOCKET_PORT below\r\n"
+                              "legacy = /data/x.fdb  # Socket_Port of the old app\r\n" +
+                              Complete() + "# Socket_Port=5000\r\n";
   WriteBytes(file_, content);
   list_.Load(file_);
-  // The value itself comes from the first line whose raw name is the marker.
   EXPECT_EQ(settings_.SocketPort(), 4049);
   EXPECT_EQ(saves_, 0);
 
   settings_.SetSocketPort(6000);
   list_.Save(file_);
   const std::vector<std::string> lines = list_.Lines();
-  ASSERT_EQ(lines.size(), 7u);
-  EXPECT_EQ(lines[0], "# Socket_Port=6000");
-  EXPECT_EQ(lines[5], "# Socket_Port=4049");
-  EXPECT_EQ(lines[6], "# Socket_Port=5000");
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[0], "# The command server listens on # SOCKET_PORT below");
+  EXPECT_EQ(lines[1], "legacy = /data/x.fdb  # Socket_Port of the old app");
+  EXPECT_EQ(lines[6], "# Socket_Port=6000");
+  EXPECT_EQ(lines[7], "# Socket_Port=5000");
 }
 
 TEST_F(AliasLoad, ADefaultPathContainingAnotherMarkerSurvivesTheSave) {
@@ -216,10 +225,9 @@ TEST_F(AliasLoad, WithoutAHostNothingIsSetOrWrittenBack) {
   WriteBytes(file_, "a=b\r");
   TAliasList bare;
   bare.Load(file_);
-  EXPECT_EQ(bare.Lines(), std::vector<std::string>{"a=b"});
-  EXPECT_EQ(OnDisk(), "a=b\r");
+  EXPECT_EQ(bare.Lines(), std::vector<std::string>{"a=b\r"});
   bare.Save(file_);
-  EXPECT_EQ(OnDisk(), "a=b\r\n");
+  EXPECT_EQ(OnDisk(), "a=b\r");
 }
 
 TEST_F(AliasLoad, SavedSettingsReadBackUnchanged) {

@@ -6,30 +6,62 @@
 using namespace vantrel;
 using namespace vantrel::testing;
 
-TEST(AliasText, LineBreaksOfEveryKindAndTheEndOfText) {
+// The server reads a line up to LF; a lone CR, a NUL and a byte order mark are bytes of the
+// file like any other, kept where they are. Clients of the list have always had the file cut at
+// every CR and LF and ending at a NUL: they still get it so.
+TEST(AliasText, LinesEndAtLfOnlyTheBytesComeBackUnchangedAndClientsKeepTheirReading) {
   struct Case {
     std::string bytes;
     std::vector<std::string> lines;
+    std::vector<std::string> sent;
   };
   const std::vector<Case> cases = {
-      {"", {}},
-      {"a", {"a"}},
-      {"a\r\n", {"a"}},
-      {"a\r\nb", {"a", "b"}},
-      {"a\rb\rc\r", {"a", "b", "c"}},
-      {"a\nb\n", {"a", "b"}},
-      {"a\n\rb", {"a", "", "b"}},
-      {"a\r\r\nb", {"a", "", "b"}},
-      {"\r\n", {""}},
-      {"\r\n\r\n", {"", ""}},
-      {"\n\n\n", {"", "", ""}},
-      {"a\r\n\r\n", {"a", ""}},
-      {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
-      {std::string("\0a", 2), {}},
-      {"\xEF\xBB\xBFx=y", {"\xEF\xBB\xBFx=y"}},
-      {"tab\there\x1A\x7F\xFF", {"tab\there\x1A\x7F\xFF"}},
+      {"", {}, {}},
+      {"a", {"a"}, {"a"}},
+      {"a\r\n", {"a"}, {"a"}},
+      {"a\r\nb", {"a", "b"}, {"a", "b"}},
+      {"a\rb\rc\r", {"a\rb\rc\r"}, {"a", "b", "c"}},
+      {"a\nb\n", {"a", "b"}, {"a", "b"}},
+      {"a\n\rb", {"a", "\rb"}, {"a", "", "b"}},
+      {"a\r\r\nb", {"a\r", "b"}, {"a", "", "b"}},
+      {"\r\n", {""}, {""}},
+      {"\r\n\r\n", {"", ""}, {"", ""}},
+      {"\n\n\n", {"", "", ""}, {"", "", ""}},
+      {"a\r\n\r\n", {"a", ""}, {"a", ""}},
+      {std::string("a\r\nb\0c\r\nd", 9), {"a", std::string("b\0c", 3), "d"}, {"a", "b"}},
+      {std::string("\0a", 2), {std::string("\0a", 2)}, {}},
+      {"\xEF\xBB\xBFx=y\r\n", {"x=y"}, {"\xEF\xBB\xBFx=y"}},
+      {"tab\there\x1A\x7F\xFF", {"tab\there\x1A\x7F\xFF"}, {"tab\there\x1A\x7F\xFF"}},
+      {"mixed\nends\r\nkept", {"mixed", "ends", "kept"}, {"mixed", "ends", "kept"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(SplitAliasText(c.bytes), c.lines) << ::testing::PrintToString(c.bytes);
+  for (const Case& c : cases) {
+    TAliasList list;
+    list.SetText(c.bytes);
+    EXPECT_EQ(list.Lines(), c.lines) << ::testing::PrintToString(c.bytes);
+    EXPECT_EQ(SplitAliasText(c.bytes), c.lines) << ::testing::PrintToString(c.bytes);
+    EXPECT_EQ(list.Text(), c.bytes) << ::testing::PrintToString(c.bytes);
+    EXPECT_EQ(list.SendableLines(), c.sent) << ::testing::PrintToString(c.bytes);
+  }
+}
+
+// Only the lines a change touches are new: a line added after a last line without an end leaves
+// the file still ending without one; an added line takes the end of the file's first line.
+TEST(AliasText, AddedAndRemovedLinesLeaveEveryOtherByteAsItWas) {
+  TAliasList list;
+  list.SetText("\xEF\xBB\xBF# lf first\nwin=C:\\w.fdb\r\nlast=/l.fdb");
+  list.AddLine("new=/n.fdb");
+  EXPECT_EQ(list.Text(), "\xEF\xBB\xBF# lf first\nwin=C:\\w.fdb\r\nlast=/l.fdb\nnew=/n.fdb");
+  list.DeleteLine(1);
+  EXPECT_EQ(list.Text(), "\xEF\xBB\xBF# lf first\nlast=/l.fdb\nnew=/n.fdb");
+  list.SetValueOf("LAST", "/moved.fdb");
+  EXPECT_EQ(list.Text(), "\xEF\xBB\xBF# lf first\nLAST=/moved.fdb\nnew=/n.fdb");
+
+  // A last line ending in a lone CR keeps it: the break it gets is a whole CR LF of its own.
+  TAliasList crEnded;
+  crEnded.SetText("a=/a.fdb\nb=/b.fdb\r");
+  crEnded.AddLine("c=/c.fdb");
+  EXPECT_EQ(crEnded.Text(), "a=/a.fdb\nb=/b.fdb\r\r\nc=/c.fdb");
+  EXPECT_EQ(SplitAliasText(crEnded.Text()), crEnded.Lines());
 }
 
 TEST(AliasText, EveryLineEndsWithCrLf) {

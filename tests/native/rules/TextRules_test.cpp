@@ -1,4 +1,5 @@
 #include "shell/rules/TextRules.h"
+#include "shell/rules/PathRules.h"
 
 #include <gtest/gtest.h>
 
@@ -54,4 +55,26 @@ TEST(MessagePatterns, EachPlaceholderTakesOneValueInTurnAndValuesAreNeverScanned
   EXPECT_EQ(FormatText(L"Sil: %s?", L"%s"), L"Sil: %s?");
   EXPECT_EQ(FormatTexts(L"yok", {L"a"}), L"yok");
   EXPECT_EQ(FormatTexts(L"%s ve %s", {L"a"}), L"a ve %s");
+}
+
+// Paths as the file system compares them: both delimiters, any letter case (Turkish letters
+// too), a trailing delimiter or none; a folder's own path is not inside it.
+TEST(PathText, FoldersCompareAsTheFileSystemDoes) {
+  EXPECT_TRUE(SameFolder(L"C:\\Program Files\\Firebird\\", L"c:/program files/FIREBIRD"));
+  EXPECT_FALSE(SameFolder(L"C:\\Veri", L"C:\\VERİ"));  // the dotted capital İ is no I
+  EXPECT_TRUE(SameFolder(L"C:\\veri\\şirket\\ğüöç", L"C:\\VERI\\ŞIRKET\\ĞÜÖÇ"));
+  EXPECT_TRUE(SameFolder(L"C:\\ı", L"C:\\I"));
+  EXPECT_FALSE(SameFolder(L"C:\\Firebird", L"C:\\Firebird5"));
+  EXPECT_TRUE(PathIsInFolder(L"C:\\FB\\bin\\fbserver.exe", L"c:\\fb\\"));
+  EXPECT_FALSE(PathIsInFolder(L"C:\\FB", L"C:\\FB"));
+  EXPECT_FALSE(PathIsInFolder(L"C:\\FB5\\x.exe", L"C:\\FB"));
+  EXPECT_EQ(FolderOf(L"C:\\FB\\bin\\fbserver.exe"), L"C:\\FB\\bin\\");
+  EXPECT_EQ(FolderOf(L"C:x.exe"), L"C:");
+  EXPECT_EQ(FileNameOf(L"C:\\FB\\bin\\fbserver.exe"), L"fbserver.exe");
+  EXPECT_EQ(ExcludeTrailingDelimiter(L"C:\\FB\\/"), L"C:\\FB");
+  EXPECT_EQ(PathLetterUpper(L'ş'), L'Ş');
+  EXPECT_EQ(PathLetterUpper(L'ğ'), L'Ğ');
+  EXPECT_EQ(PathLetterUpper(L'ł'), L'Ł');  // a pair shifted by one
+  EXPECT_EQ(PathLetterUpper(L'ž'), L'Ž');
+  EXPECT_EQ(PathLetterUpper(L'Ş'), L'Ş');
 }
