@@ -1,5 +1,6 @@
 #include "remote/CommandHost.h"
 
+#include "remote/ProtocolTexts.h"
 #include "remote/Socket.h"
 
 #include <chrono>
@@ -42,6 +43,18 @@ void TMutexCommandHost::CancelWork() {
 void TMutexCommandHost::AcceptWork() {
   std::lock_guard<std::mutex> lock(mutex_);
   cancelled_ = false;
+}
+
+const char* LogTextOf(TAliasFileSync::TNotice notice) {
+  switch (notice) {
+    case TAliasFileSync::TNotice::NotKept:
+      return texts::kLogNotKept;
+    case TAliasFileSync::TNotice::AliasDropped:
+      return texts::kLogAliasDropped;
+    case TAliasFileSync::TNotice::WaitingWritten:
+      break;
+  }
+  return texts::kLogAliasWritten;
 }
 
 std::string LocalIPAddress() {

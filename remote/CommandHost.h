@@ -4,9 +4,11 @@
 // owner's own changes and the connection threads never meet.
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "aliases/AliasFileSync.h"
 #include "remote/OwnerThreadQueue.h"
 
 namespace vantrel {
@@ -34,13 +36,23 @@ class ICommandHost {
   virtual std::vector<std::string> AliasLines() = 0;
   // Always ends with a path delimiter.
   virtual std::string DefaultPath() = 0;
-  // An alias of that name exists or waits to be written, ignoring letter case.
+  // An alias of that name exists, waits to be written or is reserved, ignoring letter case.
   virtual bool HasAliasName(const std::string& name) = 0;
-  // Adds "alias=path" to the file as it is now, unless an alias of that name is there by then.
-  // Raises EAliasFileError when the file cannot be written; nothing is written then.
-  virtual void AddAlias(const std::string& alias, const std::string& path) = 0;
+  // Why "alias=path" could not be added to the file as it is now; nothing when it can.
+  virtual std::optional<std::string> NewAliasProblem(const std::string& alias, const std::string& path) = 0;
+  // A request creating a database for this alias holds it until its line is written or given up:
+  // meanwhile HasAliasName says it exists.
+  virtual void ReserveAlias(const std::string& name) = 0;
+  virtual void ReleaseAlias(const std::string& name) = 0;
+  // Adds "alias=path" to the file as it is now, unless an alias of that name is there by then
+  // (false: another program wrote it meanwhile). Raises EAliasFileError when the file cannot be
+  // written; nothing is written then.
+  virtual bool AddAlias(const std::string& alias, const std::string& path) = 0;
   // A created database whose alias could not be written: the host writes it later and says so.
   virtual void KeepAliasPending(const std::string& alias, const std::string& path, const std::string& reason) = 0;
+  // The file is held by another program (a scanner, an editor): the alias waits for it a while.
+  // Told once per request, so the log says why a reply is late.
+  virtual void AliasFileHeld(const std::string& alias, const std::string& reason) {}
   virtual void RefreshCurrentPage() = 0;
   virtual bool FileExists(const std::string& path);
   // Given the protocol's own settings, a host that knows its installation and its user's login
@@ -81,6 +93,9 @@ class TQueuedCommandHost : public ICommandHost {
  private:
   TOwnerThreadQueue queue_;
 };
+
+// The log line's own words (UTF-8) for what the alias file's sync tells; its detail follows them.
+const char* LogTextOf(TAliasFileSync::TNotice notice);
 
 // The first IPv4 address of the local host name, dotted; empty when there is none.
 std::string LocalIPAddress();

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "aliases/AliasFileIO.h"
+#include "aliases/DatabasesConf.h"
 #include "remote/Cp1254.h"
 #include "remote/IB_Ext.h"
 #include "remote/Listener.h"
@@ -62,28 +64,42 @@ std::string Shown(std::string_view s) {
   return out;
 }
 
-bool FileNameAcceptable(std::string_view name) {
-  if (name.empty() || HasControl(name)) return false;
-  if (name.front() == '/' || name.front() == '\\') return false;  // absolute or UNC
-  // A colon names a drive or a server; "#" would start a comment in the alias line.
-  if (name.find(':') != std::string_view::npos || name.find('#') != std::string_view::npos)
-    return false;
+// Text from elsewhere (the database server's message) put into a reply: the reply stays one line.
+std::string OneLine(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (IsControl(c)) c = ' ';
+  return out;
+}
+
+// Every part of the name between delimiters is a plain name: not empty, not "." or "..", no
+// blank at either end and no dot at its end (Windows drops those, so the file made would not be
+// the one registered).
+bool PartsArePlainNames(std::string_view name) {
   std::size_t start = 0;
   while (start <= name.size()) {
     std::size_t end = name.find_first_of("/\\", start);
     if (end == std::string_view::npos) end = name.size();
-    if (name.substr(start, end - start) == "..") return false;
+    const std::string_view part = name.substr(start, end - start);
+    if (part.empty() || part == "." || part == ".." || part.front() == ' ' || part.back() == ' ' ||
+        part.back() == '.')
+      return false;
     start = end + 1;
   }
   return true;
 }
 
-bool AliasAcceptable(std::string_view alias) {
-  if (alias.empty() || HasControl(alias)) return false;
-  if (alias.find_first_of("=#'\"") != std::string_view::npos) return false;
-  // A blank at either end would make a second entry of an existing name.
-  return alias.front() != ' ' && alias.back() != ' ';
+bool FileNameAcceptable(std::string_view name) {
+  if (name.empty() || HasControl(name)) return false;
+  if (name.front() == '/' || name.front() == '\\') return false;  // absolute or UNC
+  // A colon names a drive or a server.
+  if (name.find(':') != std::string_view::npos) return false;
+  // The alias line must read back as this path: no quotes, comment, braces or macros.
+  if (name.find_first_of("\"#{}") != std::string_view::npos || name.find("$(") != std::string_view::npos) return false;
+  return PartsArePlainNames(name);
 }
+
+bool AliasAcceptable(std::string_view alias) { return IsWritableAliasName(alias); }
 
 bool PageSizeAcceptable(std::string_view size) {
   if (size.empty()) return false;
@@ -219,58 +235,81 @@ TCommandProtocol::TReply TCommandProtocol::ServeCreate(const std::string& line) 
   std::string path;
   std::optional<std::string> refused;
   TLocalServer server{options_.serverPrefix, options_.user, options_.password};
+  // The check and the reservation are one step: a second request for the alias hears it exists.
   bool ran = host_.RunSerialised([&] {
     host_.ChooseLocalServer(server);
     path = host_.DefaultPath() + request.fileName;
-    if (host_.FileExists(path))
+    if (!AliasLineReadsBack(request.alias, path))
+      refused = texts::kCreateError + Shown(path) + texts::kBadFileName;
+    else if (host_.FileExists(path))
       refused = texts::kCreateError + path + texts::kFileExists;
     else if (host_.HasAliasName(request.alias))
       refused = texts::kCreateError + request.alias + texts::kAliasExists;
+    else if (auto problem = host_.NewAliasProblem(request.alias, path))
+      refused = texts::kCreateError + request.alias + texts::kAliasUnusable + OneLine(*problem);
+    else
+      host_.ReserveAlias(request.alias);
   });
   if (!ran) return {{}, true};
   if (refused) return {Line(*refused)};
+
+  struct TReservation {
+    ICommandHost& host;
+    const std::string& alias;
+    ~TReservation() {
+      host.RunSerialised([&] { host.ReleaseAlias(alias); });
+    }
+  } reservation{host_, request.alias};
 
   try {
     options_.createDatabase(server.prefix + path, server.user, server.password, kCreateDialect,
                             "PAGE_SIZE " + request.pageSize + " DEFAULT CHARACTER SET WIN1254");
   } catch (const EDatabaseError& e) {
-    return {Line(texts::kCreateError + path + texts::kCannotCreate + e.what())};
+    return {Line(texts::kCreateError + path + texts::kCannotCreate + OneLine(e.what()))};
   }
-
-  if (auto failure = RegisterAlias(request.alias, path)) return {Line(*failure)};
-  return {Line(texts::kCreateOkay + path + texts::kCreated)};
+  return {Line(RegisterAlias(request.alias, path))};
 }
 
-// A file held by another process is tried again from this connection's thread, so the alias
-// list's owner (the window) keeps serving everyone else between the attempts. When the wait is
-// over the client hears the truth: its database exists, its alias is kept and written later.
-std::optional<std::string> TCommandProtocol::RegisterAlias(const std::string& alias, const std::string& path) {
-  std::optional<EAliasFileError> failure;
-  auto pause = kHeldFileFirstPause;
-  std::chrono::milliseconds waited{0};
-  for (;;) {
-    failure.reset();
-    // The re-check (inside AddAlias) keeps two requests for one alias from both registering it.
-    const bool ran = host_.RunSerialised([&] {
+// The database exists: the server made it, whatever this process may see of its folder. A file
+// held by another process is tried again from this connection's thread, so the alias list's
+// owner (the window) keeps serving everyone else between the attempts; when the wait is over
+// the client hears the truth: its database exists, its alias is kept and written later. Any
+// other failure is answered at once with its reason, and nothing is kept.
+std::string TCommandProtocol::RegisterAlias(const std::string& alias, const std::string& path) {
+  bool added = false;
+  bool cancelled = false;
+  bool heldTold = false;
+  auto attempt = [&] {
+    std::optional<EAliasFileError> failure;
+    cancelled = !host_.RunSerialised([&] {
       try {
-        if (host_.FileExists(path)) host_.AddAlias(alias, path);
+        added = host_.AddAlias(alias, path);
       } catch (const EAliasFileError& e) {
         failure = e;
+        if (e.Held() && !std::exchange(heldTold, true)) host_.AliasFileHeld(alias, OneLine(e.Reason()));
       }
       if (!failure) host_.RefreshCurrentPage();
     });
-    if (!ran) return std::string(texts::kCreateError) + path + texts::kAliasNotWritten;
-    if (!failure || !failure->Held() || waited >= kHeldFileWait) break;
+    if (failure) throw *failure;
+  };
+  auto pause = [this](std::chrono::milliseconds wait) {
     if (options_.pause)
-      options_.pause(pause);
+      options_.pause(wait);
     else
-      std::this_thread::sleep_for(pause);
-    waited += pause;
-    pause = std::min(pause * 2, kHeldFileLongestPause);
+      std::this_thread::sleep_for(wait);
+  };
+  try {
+    RetryWhileHeld(attempt, pause);
+  } catch (const EAliasFileError& e) {
+    if (!e.Held()) return texts::kCreateError + path + texts::kAliasRefused + OneLine(e.Reason());
+    if (!host_.RunSerialised([&] { host_.KeepAliasPending(alias, path, e.what()); }))
+      return texts::kCreateError + path + texts::kAliasNotKept;
+    return texts::kCreateError + path + texts::kAliasNotWritten + OneLine(e.Reason());
   }
-  if (!failure) return std::nullopt;
-  host_.RunSerialised([&] { host_.KeepAliasPending(alias, path, failure->what()); });
-  return std::string(texts::kCreateError) + path + texts::kAliasNotWritten + failure->Reason();
+  if (cancelled) return texts::kCreateError + path + texts::kAliasNotKept;
+  // Another program (a second command server on the same file) registered the name meanwhile.
+  if (!added) return texts::kCreateError + alias + texts::kAliasExists + texts::kCreatedWithoutAlias + path + "<";
+  return texts::kCreateOkay + path + texts::kCreated;
 }
 
 void TCommandProtocol::ServeConnection(net::TConnection& connection) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "aliases/AliasFileSync.h"
 #include "remote/CommandHost.h"
 
 namespace vantrel {
@@ -53,12 +54,6 @@ struct TProtocolOptions {
   std::function<void(std::chrono::milliseconds)> pause;
 };
 
-// A held alias file is tried again after pauses that grow from the first to the longest, until
-// they add up to the whole wait.
-inline constexpr std::chrono::milliseconds kHeldFileFirstPause{50};
-inline constexpr std::chrono::milliseconds kHeldFileLongestPause{1000};
-inline constexpr std::chrono::milliseconds kHeldFileWait{10000};
-
 inline constexpr std::uint16_t kCreateDialect = 3;
 
 class TCommandProtocol {
@@ -79,8 +74,8 @@ class TCommandProtocol {
  private:
   TReply ServeAliasList();
   TReply ServeCreate(const std::string& line);
-  // Registers a created database's alias; the failure reply when it could not be written.
-  std::optional<std::string> RegisterAlias(const std::string& alias, const std::string& path);
+  // Registers a created database's alias; the reply line that tells how it went.
+  std::string RegisterAlias(const std::string& alias, const std::string& path);
   std::tm Now() const;
 
   ICommandHost& host_;

@@ -48,7 +48,14 @@ TClientApi LoadClientLibrary(const std::vector<std::string>& names) {
     Resolve(library, "isc_detach_database", api.detachDatabase, missing);
     Resolve(library, "isc_sqlcode", api.sqlcode, missing);
     Resolve(library, "isc_sql_interprete", api.sqlInterprete, missing);
-    if (missing.empty()) return api;
+    if (missing.empty()) {
+      std::string optional;  // what only the attachments query needs
+      Resolve(library, "isc_service_attach", api.serviceAttach, optional);
+      Resolve(library, "isc_service_detach", api.serviceDetach, optional);
+      Resolve(library, "isc_service_query", api.serviceQuery, optional);
+      Resolve(library, "fb_interpret", api.fbInterpret, optional);
+      return api;
+    }
     reasons += (reasons.empty() ? "" : "; ") + name + " lacks " + missing;
   }
   throw EDatabaseError("Error creating database!  Client library not available: " + reasons);

@@ -44,6 +44,22 @@ struct TClientApi {
   DetachFn detachDatabase = nullptr;
   SqlCodeFn sqlcode = nullptr;
   InterpreteFn sqlInterprete = nullptr;
+
+  // The service manager and the status vector's own text: not needed for a create, so a library
+  // without them still loads (these stay null).
+  using ServiceAttachFn = ISC_STATUS(VANTREL_ISC_CALL*)(ISC_STATUS* status, unsigned short nameLength,
+                                                        const char* name, void* handle, unsigned short spbLength,
+                                                        const char* spb);
+  using ServiceDetachFn = ISC_STATUS(VANTREL_ISC_CALL*)(ISC_STATUS* status, void* handle);
+  using ServiceQueryFn = ISC_STATUS(VANTREL_ISC_CALL*)(ISC_STATUS* status, void* handle, void* reserved,
+                                                       unsigned short sendLength, const char* send,
+                                                       unsigned short requestLength, const char* request,
+                                                       unsigned short bufferLength, char* buffer);
+  using FbInterpretFn = std::int32_t(VANTREL_ISC_CALL*)(char* buffer, unsigned int size, const ISC_STATUS** status);
+  ServiceAttachFn serviceAttach = nullptr;
+  ServiceDetachFn serviceDetach = nullptr;
+  ServiceQueryFn serviceQuery = nullptr;
+  FbInterpretFn fbInterpret = nullptr;
 };
 
 // The library's names in the order they are tried on this platform.

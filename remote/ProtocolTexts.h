@@ -17,6 +17,10 @@ inline constexpr char kAliasExists[] = "< Alias exist...";
 inline constexpr char kCreated[] = " db Created...";
 inline constexpr char kCannotCreate[] = " Can not create db...";
 inline constexpr char kAliasNotWritten[] = "< db Created, alias not written yet (it is kept and written later)... ";
+inline constexpr char kAliasRefused[] = "< db Created, alias not written... ";
+inline constexpr char kAliasNotKept[] = "< db Created, alias not written (the command server is stopping)...";
+inline constexpr char kCreatedWithoutAlias[] = " db Created without its alias >";
+inline constexpr char kAliasUnusable[] = "< alias cannot be written... ";
 inline constexpr char kBadFileName[] = "< invalid file name...";
 inline constexpr char kBadAlias[] = "< invalid alias...";
 inline constexpr char kBadPageSize[] = "< invalid page size...";
@@ -27,8 +31,11 @@ inline constexpr char kLogStartFailed[] = "Sunucu başlatılamadı!";
 inline constexpr char kLogStopped[] = "Sunucu durduruldu";
 inline constexpr char kLogNotStopped[] = "Sunucu durdurulamadı";
 inline constexpr char kLogAliasPending[] = "Takma ad dosyaya yazılamadı, bekletiliyor: ";
+inline constexpr char kLogAliasFileHeld[] = "Takma ad dosyası başka bir programda açık, bekleniyor: ";
 inline constexpr char kLogAliasLost[] = "Takma ad dosyaya yazılamadan kapanılıyor: ";
 inline constexpr char kLogAliasWritten[] = "Bekleyen takma adlar dosyaya yazıldı: ";
+inline constexpr char kLogAliasDropped[] = "Bekleyen takma ad yazılmadı, bu ad dosyada artık var: ";
+inline constexpr char kLogNotKept[] = "Takma ad dosyasının şu özelliği korunamadı: ";
 inline constexpr char kNoAddress[] = "En az bir IP adresi bağlı olması gerekli!";
 
 }  // namespace vantrel::texts

@@ -34,27 +34,34 @@ std::string TServeHost::DefaultPath() { return file_.DefaultPathNow(settings_.De
 
 bool TServeHost::HasAliasName(const std::string& name) { return file_.HasAliasNow(name); }
 
-void TServeHost::AddAlias(const std::string& alias, const std::string& path) {
+void TServeHost::SetLog(std::function<void(const std::string&)> log) {
+  log_ = std::move(log);
+  file_.notice = [this](TAliasFileSync::TNotice notice, const std::string& detail) {
+    if (log_) log_(LogTextOf(notice) + detail);
+  };
+}
+
+bool TServeHost::AddAlias(const std::string& alias, const std::string& path) {
   const bool werePending = !file_.Pending().empty();
-  file_.AddAlias(alias, path);
-  if (werePending && log) log(texts::kLogAliasWritten + aliasFile_.string());
+  const bool added = file_.AddAlias(alias, path);
+  if (werePending && log_) log_(texts::kLogAliasWritten + aliasFile_.string());
+  return added;
 }
 
 void TServeHost::KeepAliasPending(const std::string& alias, const std::string& path, const std::string& reason) {
   file_.KeepPending({alias, path});
-  if (log) log(texts::kLogAliasPending + alias + "=" + path + " (" + reason + ")");
+  if (log_) log_(texts::kLogAliasPending + alias + "=" + path + " (" + reason + ")");
+}
+
+void TServeHost::AliasFileHeld(const std::string& alias, const std::string& reason) {
+  if (log_) log_(texts::kLogAliasFileHeld + alias + " (" + reason + ")");
 }
 
 bool TServeHost::WritePendingAliases() {
   std::lock_guard<std::mutex> lock(Lock());
-  if (file_.Pending().empty()) return true;
-  try {
-    file_.Apply();
-  } catch (const EAliasFileError&) {
-    return false;
-  }
-  if (log) log(texts::kLogAliasWritten + aliasFile_.string());
-  return true;
+  const TAliasFileSync::TPendingWrite result = file_.WritePending();
+  if (result == TAliasFileSync::TPendingWrite::Written && log_) log_(texts::kLogAliasWritten + aliasFile_.string());
+  return result != TAliasFileSync::TPendingWrite::Waiting;
 }
 
 std::vector<std::string> TServeHost::PendingAliasLines() {

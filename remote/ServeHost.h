@@ -25,8 +25,14 @@ class TServeHost : public TMutexCommandHost {
   std::vector<std::string> AliasLines() override;
   std::string DefaultPath() override;
   bool HasAliasName(const std::string& name) override;
-  void AddAlias(const std::string& alias, const std::string& path) override;
+  std::optional<std::string> NewAliasProblem(const std::string& alias, const std::string& path) override {
+    return file_.NewAliasProblem(alias, path);
+  }
+  void ReserveAlias(const std::string& name) override { file_.Reserve(name); }
+  void ReleaseAlias(const std::string& name) override { file_.Release(name); }
+  bool AddAlias(const std::string& alias, const std::string& path) override;
   void KeepAliasPending(const std::string& alias, const std::string& path, const std::string& reason) override;
+  void AliasFileHeld(const std::string& alias, const std::string& reason) override;
   void RefreshCurrentPage() override {}
   char DateSeparator() override { return dateSeparator_; }
   char TimeSeparator() override { return timeSeparator_; }
@@ -40,13 +46,14 @@ class TServeHost : public TMutexCommandHost {
   int SocketPort();
   const std::filesystem::path& AliasFile() const { return aliasFile_; }
 
-  // Where the host says what happened to pending aliases; empty: nowhere.
-  std::function<void(const std::string&)> log;
+  // Where the host says what happened to pending aliases and to the file; empty: nowhere.
+  void SetLog(std::function<void(const std::string&)> log);
 
  private:
   std::filesystem::path aliasFile_;
   TPlainAliasSettings settings_;
   TAliasFileSync file_;
+  std::function<void(const std::string&)> log_;
   char dateSeparator_;
   char timeSeparator_;
 };

@@ -24,9 +24,27 @@ int ParseNumber(const std::string& text, int low, int high, const std::string& w
   return value;
 }
 
+// A DNS name as RFC 1123 allows it: dot-separated labels of letters, digits and inner hyphens.
+bool IsHostName(std::string_view text) {
+  if (text.empty() || text.size() > 253) return false;
+  std::size_t label = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == '.') {
+      if (label == 0 || label > 63 || text[i - 1] == '-' || text[i - label] == '-') return false;
+      label = 0;
+      continue;
+    }
+    char c = text[i];
+    bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!letterOrDigit && c != '-') return false;
+    ++label;
+  }
+  return true;
+}
+
 bool TakesValue(const std::string& name) {
   for (const char* known : {"--root", "--alias-file", "--data-folder", "--port", "--bind",
-                            "--per-client", "--line-timeout", "--allow"})
+                            "--per-client", "--line-timeout", "--allow", "--server"})
     if (name == known) return true;
   return false;
 }
@@ -40,6 +58,8 @@ void SetOption(TServeOptions& options, const std::string& name, const std::strin
     options.dataFolder = value;
   } else if (name == "--port") {
     options.port = ParseNumber(value, 0, 65535, "--port needs a number from 0 to 65535");
+  } else if (name == "--server") {
+    options.serverPrefix = ServerPrefixOf(value);
   } else if (name == "--bind") {
     if (!net::ParseIPv4(value)) throw EUsageError("--bind needs an IPv4 address: " + value);
     options.addresses.push_back(value);
@@ -90,6 +110,20 @@ TServeOptions ParseServeOptions(const std::vector<std::string>& args) {
   return options;
 }
 
+std::string ServerPrefixOf(const std::string& value) {
+  const std::string what = "--server needs HOST or HOST/PORT (an IPv4 address or host name, a port "
+                           "from 1 to 65535): " + value;
+  const std::size_t slash = value.find('/');
+  const std::string host = value.substr(0, slash);
+  // All digits and dots is meant as an address, and must be a whole one.
+  const bool dotted = !host.empty() && host.find_first_not_of("0123456789.") == std::string::npos;
+  if (dotted ? !net::ParseIPv4(host) : !IsHostName(host)) throw EUsageError(what);
+  if (slash == std::string::npos) return host + ":";
+  const int port = ParseNumber(value.substr(slash + 1), 1, 65535, what);
+  if (port == kFirebirdDefaultPort) return host + ":";
+  return host + "/" + std::to_string(port) + ":";
+}
+
 std::string ServeUsage() {
   return "usage: vantrel-serve --root DIR [options]\n"
          "       vantrel-serve --alias-file FILE --data-folder DIR [options]\n"
@@ -107,6 +141,8 @@ std::string ServeUsage() {
          "                       SEC seconds (default 30)\n"
          "  --allow ADDR[/BITS]  serve only clients in this IPv4 network; repeatable. Default:\n"
          "                       every client\n"
+         "  --server HOST[/PORT] the Firebird server that creates the databases (default: the\n"
+         "                       local one on port 3050, 127.0.0.1)\n"
          "  --version            print the version and exit\n"
          "SYSDBA's name and password come from ISC_USER and ISC_PASSWORD when they are set.\n";
 }

@@ -11,12 +11,19 @@
 
 namespace vantrel {
 
+// The local server on Firebird's default port.
+inline constexpr char kDefaultServerPrefix[] = "127.0.0.1:";
+inline constexpr int kFirebirdDefaultPort = 3050;
+
 struct TServeOptions {
   std::string root;                     // holds aliases.conf and the Data folder
   std::string aliasFile;                // empty: root + "/aliases.conf"
   std::string dataFolder;               // empty: root + "/Data"
   std::optional<int> port;              // empty: the alias file's socket port
   std::vector<std::string> addresses;   // empty: as the address list ticks them
+  // What CREATE DATABASE puts before the path: the Firebird server that makes the databases
+  // ("127.0.0.1:", or "HOST/PORT:" for one on another port).
+  std::string serverPrefix = kDefaultServerPrefix;
   net::TListenerLimits limits;
   bool help = false;
   bool version = false;
@@ -30,6 +37,11 @@ class EUsageError : public std::invalid_argument {
 // Arguments after the program name. Raises EUsageError naming what is wrong.
 TServeOptions ParseServeOptions(const std::vector<std::string>& args);
 std::string ServeUsage();
+
+// The database path prefix for --server's HOST[/PORT] (an IPv4 address or a host name, a port
+// from 1 to 65535): "HOST:" on the default port, "HOST/PORT:" on another. The value becomes part
+// of a statement and of a path the server parses, so anything else raises EUsageError.
+std::string ServerPrefixOf(const std::string& value);
 
 struct TCredentials {
   std::string user;

@@ -2,15 +2,14 @@
 
 #include <commctrl.h>
 
-#include <cstdlib>
-
 #include "remote/AdminLogin.h"
-#include "remote/Credentials.h"
 #include "remote/IB_Ext.h"
+#include "remote/LocalServer.h"
 #include "remote/ProtocolTexts.h"
 #include "remote/SocketPageTexts.h"
 #include "resources/Texts.h"
 #include "shell/Application.h"
+#include "shell/Busy.h"
 #include "shell/ControlIds.h"
 #include "shell/Controls.h"
 #include "shell/Dpi.h"
@@ -41,45 +40,41 @@ class TWindowCommandHost final : public TQueuedCommandHost {
   // The installation found last decides the library and the server's path form; the login is
   // the environment's, the user's stored one or the fixed one, in that order.
   void ChooseLocalServer(TLocalServer& server) override {
-    const TInstallation& installation = host_.Installation();
-    std::vector<std::string> candidates;
-    for (const std::wstring& path : installation.clientLibraries) candidates.push_back(ToUtf8(path));
-    for (const std::string& name : ClientLibraryNames()) candidates.push_back(name);
-    library_.SetCandidates(std::move(candidates));
-    if (!installation.localServerPrefix.empty()) server.prefix = ToAnsi(installation.localServerPrefix);
-    const TAdminLogin& login = tunnel_.AdminLogin();
-    const TCredentials chosen =
-        ChooseCredentials(std::getenv("ISC_USER"), std::getenv("ISC_PASSWORD"), {ToAnsi(login.user), ToAnsi(login.password)});
-    server.user = chosen.user;
-    server.password = chosen.password;
+    library_.SetCandidates(ClientLibraryCandidates(host_.Installation()));
+    vantrel::ChooseLocalServer(host_.Installation(), tunnel_.AdminLogin(), server);
   }
 
   // Clients get the file as it is on disk, without the page's unapplied edits.
   std::vector<std::string> AliasLines() override { return Disk().SendableLinesNow(); }
   std::string DefaultPath() override { return Disk().DefaultPathNow(aliasFile_.Settings().DefaultPath()); }
   bool HasAliasName(const std::string& name) override { return Disk().HasAliasNow(name); }
-  void AddAlias(const std::string& alias, const std::string& path) override {
-    Disk().AddAlias(alias, path);
+  std::optional<std::string> NewAliasProblem(const std::string& alias, const std::string& path) override {
+    return Disk().NewAliasProblem(alias, path);
+  }
+  void ReserveAlias(const std::string& name) override { Disk().Reserve(name); }
+  void ReleaseAlias(const std::string& name) override { Disk().Release(name); }
+  bool AddAlias(const std::string& alias, const std::string& path) override {
+    const bool added = Disk().AddAlias(alias, path);
     NotePendingWritten();
     aliasFile_.FollowDisk(host_.ChangesPending());
+    return added;
   }
   void KeepAliasPending(const std::string& alias, const std::string& path, const std::string& reason) override {
     Disk().KeepPending({alias, path});
     hadPending_ = true;
     log(FromUtf8(texts::kLogAliasPending + alias + "=" + path + " (" + reason + ")"));
   }
+  void AliasFileHeld(const std::string& alias, const std::string& reason) override {
+    log(FromUtf8(texts::kLogAliasFileHeld + alias + " (" + reason + ")"));
+  }
   void RefreshCurrentPage() override { host_.RefreshCurrentPage(); }
 
-  std::size_t PendingCount() { return Disk().Pending().size(); }
+  std::size_t PendingCount() { return Disk().PendingCount(); }
 
-  // Tries once to write the aliases still waiting (on the window thread, between requests).
+  // Tries once to write the aliases still waiting (on the window thread, between requests), each
+  // into the file it belongs to.
   void WritePendingAliases() {
-    if (Disk().Pending().empty()) return;
-    try {
-      Disk().Apply();
-    } catch (const EAliasFileError&) {
-      return;  // tried again at the next turn
-    }
+    if (Disk().WritePending() != TAliasFileSync::TPendingWrite::Written) return;
     NotePendingWritten();
     aliasFile_.FollowDisk(host_.ChangesPending());
     host_.RefreshCurrentPage();
@@ -155,6 +150,7 @@ std::wstring JoinedLines(const std::vector<std::wstring>& lines) {
 struct TSocketPage::TState {
   TState(TSocketPage& page, IPageHost& host, TAliasFile& aliasFile, const TTunnelPage& tunnel)
       : host_(host),
+        aliasFile_(aliasFile),
         work([this] { RunQueuedWorkWhenIdle(); }, [this] { RetryPendingWhenIdle(); }),
         commands(host, aliasFile, tunnel, library,
                  [hwnd = work.Get()] { return hwnd && PostMessageW(hwnd, WMAPP_RUNQUEUEDWORK, 0, 0) != FALSE; }),
@@ -163,14 +159,22 @@ struct TSocketPage::TState {
       page.AppendLog(line);
       if (commands.PendingCount() > 0) SetTimer(work.Get(), kPendingTimer, kPendingIntervalMs, nullptr);
     };
+    aliasFile.Disk().notice = [this](TAliasFileSync::TNotice notice, const std::string& detail) {
+      commands.log(FromUtf8(LogTextOf(notice)) + FromAnsi(detail));
+    };
   }
-  ~TState() { server.Stop(); }
+  ~TState() {
+    server.Stop();
+    aliasFile_.Disk().notice = {};
+    aliasFile_.Disk().ReleaseAll();  // a request cancelled by the stop could not give its alias back
+  }
 
   // A modal dialog or message box of the window may be working on the alias list (holding a
-  // line's index, say); the work waits until it is closed.
+  // line's index, say), or a start, stop, root change or switch is waiting with the window's
+  // messages read (the alias file may be changing hands): the work waits until it is over.
   bool WindowBusy() const {
     HWND application = ApplicationHandle();
-    return !IsWindowEnabled(host_.Window()) || (application && !IsWindowEnabled(application));
+    return ApplicationBusy() || !IsWindowEnabled(host_.Window()) || (application && !IsWindowEnabled(application));
   }
 
   // A dialog may hold a line of the list; the retry waits for the next turn then.
@@ -200,6 +204,7 @@ struct TSocketPage::TState {
   }
 
   IPageHost& host_;
+  TAliasFile& aliasFile_;
   TClientLibrary library;
   TWorkWindow work;  // before the command host: its notifier posts to this window
   TWindowCommandHost commands;

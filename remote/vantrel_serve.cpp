@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr char kLocalServerPrefix[] = "127.0.0.1:";
 constexpr char kDataFolder[] = "Data";
 constexpr time_t kPendingRetrySeconds = 30;
 
@@ -46,7 +45,7 @@ int Serve(const vantrel::TServeOptions& options) {
 
   TDateTimeSeparators separators = EnvironmentSeparators();
   TServeHost host(aliasFile, dataFolder, separators.date, separators.time);
-  host.log = Log;
+  host.SetLog(Log);
   try {
     host.LoadAliasFile();
   } catch (const std::exception& e) {
@@ -60,7 +59,7 @@ int Serve(const vantrel::TServeOptions& options) {
   if (addresses.empty()) addresses = TickedAddresses(AddressListEntries(HostAddressTexts()));
 
   TProtocolOptions protocol;
-  protocol.serverPrefix = kLocalServerPrefix;
+  protocol.serverPrefix = options.serverPrefix;
   TCredentials credentials = ServeCredentials(std::getenv("ISC_USER"), std::getenv("ISC_PASSWORD"));
   protocol.user = credentials.user;
   protocol.password = credentials.password;

@@ -103,6 +103,12 @@ class TTestClient {
   bool closed_ = false;
 };
 
+// Sends a request and reads its one reply line.
+inline std::string Ask(TTestClient& c, const std::string& request) {
+  c.Send(request);
+  return c.ReadLine().value_or("(none)");
+}
+
 inline bool SameAsciiText(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -133,20 +139,32 @@ class TMemoryHost : public Base {
   std::vector<std::string> AliasLines() override { return lines; }
   std::string DefaultPath() override { return defaultPath; }
   bool HasAliasName(const std::string& name) override {
+    for (const std::string& r : reserved)
+      if (SameAsciiText(r, name)) return true;
+    return InLines(name);
+  }
+  std::optional<std::string> NewAliasProblem(const std::string&, const std::string&) override { return problem; }
+  std::optional<std::string> problem;  // the file as it stands takes no alias, for this reason
+  void ReserveAlias(const std::string& name) override { reserved.push_back(name); }
+  void ReleaseAlias(const std::string& name) override { std::erase(reserved, name); }
+  bool AddAlias(const std::string& alias, const std::string& path) override {
+    if (failingSaves > 0) {
+      --failingSaves;
+      throw EAliasFileError("Cannot write file \"aliases.conf\". in use", "aliases.conf", "in use", 32, failHeld);
+    }
+    ++saves;
+    if (InLines(alias)) return false;
+    lines.push_back(alias + "=" + path);
+    return true;
+  }
+  bool InLines(const std::string& name) const {
     for (const std::string& l : lines) {
       auto eq = l.find('=');
       if (eq != std::string::npos && SameAsciiText(l.substr(0, eq), name)) return true;
     }
     return false;
   }
-  void AddAlias(const std::string& alias, const std::string& path) override {
-    if (failingSaves > 0) {
-      --failingSaves;
-      throw EAliasFileError("Cannot write file \"aliases.conf\". in use", "aliases.conf", "in use", 32, failHeld);
-    }
-    if (!HasAliasName(alias)) lines.push_back(alias + "=" + path);
-    ++saves;
-  }
+  std::vector<std::string> reserved;
   void KeepAliasPending(const std::string& alias, const std::string& path, const std::string&) override {
     pending.push_back(alias + "=" + path);
   }
@@ -183,8 +201,12 @@ class TRecordingCreator {
         calls_.push_back({path, user, password, clause, dialect});
       }
       if (!error.empty()) throw EDatabaseError(error);
-      std::lock_guard<std::mutex> lock(host_->Lock());
-      host_->existingFiles.push_back(path.substr(prefix_.size()));
+      {
+        std::lock_guard<std::mutex> lock(host_->Lock());
+        host_->existingFiles.push_back(path.substr(prefix_.size()));
+        if (whileCreating) whileCreating();
+      }
+      if (afterCreating) afterCreating();
     };
   }
 
@@ -194,6 +216,8 @@ class TRecordingCreator {
   }
 
   std::string error;  // set before requests: every creation fails with it
+  std::function<void()> whileCreating;  // runs under the host's lock as each database is made
+  std::function<void()> afterCreating;  // runs once it is made, outside the lock
 
  private:
   TMutexMemoryHost* host_;

@@ -60,14 +60,18 @@ TEST(CreateRequestChecks, RefuseEveryHostileFieldAndNameIt) {
   };
   for (const char* file : {"", "/etc/passwd", "\\\\srv\\share\\x.fdb", "\\x.fdb", "C:\\x.fdb",
                            "c:x.fdb", "../x.fdb", "a/../../x.fdb", "a\\..\\..\\x.fdb", "..",
-                           "sub/..", "x#y.fdb", "x\ty.fdb", "x\ry.fdb", "x\x7F.fdb"}) {
+                           "sub/..", "x#y.fdb", "x\ty.fdb", "x\ry.fdb", "x\x7F.fdb",
+                           // each of these was written as an alias line the server refused or misread
+                           "x{", "x}.fdb", "x\"y.fdb", "$(root)/x.fdb", "x.fdb ", " x.fdb", "sub/", "sub\\",
+                           "a//b.fdb", "./x.fdb", "x.", "sub /x.fdb"}) {
     auto r = refusal(file, "a", "4096");
     ASSERT_TRUE(r) << file;
     EXPECT_EQ(r->rfind("#Create_db error >", 0), 0u);
     EXPECT_NE(r->find("< invalid file name..."), std::string::npos) << *r;
     EXPECT_EQ(r->find_first_of("\r\n"), std::string::npos) << "one line: " << *r;
   }
-  for (const char* alias : {"", "a=b", "a#b", "a'b", "a\"b", "a\tb", "a\x01", " a", "a "}) {
+  for (const char* alias : {"", "a=b", "a#b", "a'b", "a\"b", "a\tb", "a\x01", " a", "a ", "}", "{", "a{", "a}b",
+                            "include /etc/hostname", "INCLUDE\t/x", "a$(b)"}) {
     auto r = refusal("x.fdb", alias, "4096");
     ASSERT_TRUE(r) << alias;
     EXPECT_NE(r->find("< invalid alias..."), std::string::npos) << *r;
@@ -82,9 +86,9 @@ TEST(CreateRequestChecks, RefuseEveryHostileFieldAndNameIt) {
 
 TEST(CreateRequestChecks, LetOrdinaryNamesThrough) {
   for (const char* file : {"x.fdb", "sub/x.fdb", "sub\\x.fdb", "a..b.fdb", "my db.fdb", "it's.fdb",
-                           "\xFD\xF0\xFE.fdb", "./x.fdb"})
+                           "\xFD\xF0\xFE.fdb", "a=b.fdb", "$x.fdb", "x(1).fdb"})
     EXPECT_FALSE(CreateRequestRefusal({file, "alias", "4096"})) << file;
-  for (const char* alias : {"a", "Müşteri", "two words", "a.b-c_d"})
+  for (const char* alias : {"a", "Müşteri", "two words", "a.b-c_d", "included", "include", "$a", "a(b)"})
     EXPECT_FALSE(CreateRequestRefusal({"x.fdb", alias, "16384"})) << alias;
   EXPECT_FALSE(CreateRequestRefusal({"x.fdb", "a", "0"}));  // the server judges the number
 }
@@ -199,6 +203,46 @@ TEST(ServeCommandLine, TakesRootAliasFilePortAndBindings) {
         {"--root", "r", "--bind", "example.org"}, {"--root", "r", "--verbose"}})
     EXPECT_THROW(ParseServeOptions(bad), EUsageError);
 }
+
+TEST(ServeCommandLine, CreatesOnTheLocalDefaultServerUnlessToldOtherwise) {
+  EXPECT_EQ(ParseServeOptions({"--root", "r"}).serverPrefix, "127.0.0.1:");
+  EXPECT_EQ(ParseServeOptions({"--root", "r", "--server", "127.0.0.1/3051"}).serverPrefix, "127.0.0.1/3051:");
+  EXPECT_EQ(ParseServeOptions({"--root", "r", "--server=db-2.example.org/3055"}).serverPrefix,
+            "db-2.example.org/3055:");
+}
+
+// --server's value ends up inside CREATE DATABASE's quoted path, which the server splits at the
+// first ':' and '/': only a host and a port may get there.
+class ServeServerAccepted : public ::testing::TestWithParam<std::pair<std::string, std::string>> {};
+
+TEST_P(ServeServerAccepted, GivesTheDatabasePathPrefix) {
+  const auto& [value, prefix] = GetParam();
+  EXPECT_EQ(ServerPrefixOf(value), prefix);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ServeServerAccepted, ::testing::Values(
+    std::pair{"127.0.0.1", "127.0.0.1:"},
+    std::pair{"127.0.0.1/3050", "127.0.0.1:"},  // the default port needs no number
+    std::pair{"127.0.0.1/3051", "127.0.0.1/3051:"},
+    std::pair{"10.1.2.3/1", "10.1.2.3/1:"},
+    std::pair{"localhost/65535", "localhost/65535:"},
+    std::pair{"Fb5-Host.example.org", "Fb5-Host.example.org:"},
+    std::pair{"127.0.0.1/03051", "127.0.0.1/3051:"},
+    std::pair{std::string(63, 'a') + ".b", std::string(63, 'a') + ".b:"}));
+
+class ServeServerRefused : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ServeServerRefused, BeforeAnythingStarts) {
+  EXPECT_THROW(ParseServeOptions({"--root", "r", "--server", GetParam()}), EUsageError);
+  EXPECT_THROW(ServerPrefixOf(GetParam()), EUsageError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ServeServerRefused, ::testing::Values(
+    "", "/3051", "127.0.0.1/", "127.0.0.1/0", "127.0.0.1/65536", "127.0.0.1/-1", "127.0.0.1/30 51",
+    "127.0.0.1/3051/3052", "127.0.0.1:3051", "127.0.0.1:", "999.0.0.1", "127.0.1", "[::1]/3051",
+    "host name", "-host", "host-", "a..b", ".host", "host.", "ho_st", std::string(64, 'a'),
+    std::string(254, 'a'), "h'ost", "h\"ost", "\\\\host\\", "host\n", std::string("ho\0st", 5),
+    "host/3051'", "x' user 'a", "h\xC4\xB1st"));
 
 TEST(ServeEnvironment, CredentialsAndSeparators) {
   EXPECT_EQ(ServeCredentials(nullptr, nullptr).user, "SYSDBA");

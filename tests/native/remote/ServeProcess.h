@@ -18,13 +18,16 @@ namespace vantrel::testing {
 
 class TServeProcess {
  public:
-  TServeProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
+  // launcher, when given, starts the program (setpriv with its arguments, say).
+  TServeProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
+                const std::vector<std::string>& launcher = {}) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    std::vector<std::string> argStore{VANTREL_SERVE_PATH};
+    std::vector<std::string> argStore = launcher;
+    argStore.push_back(VANTREL_SERVE_PATH);
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argStore) argv.push_back(a.data());

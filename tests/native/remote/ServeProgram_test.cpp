@@ -17,6 +17,7 @@
 
 #include "remote/ServeOptions.h"
 #include "RemoteTestSupport.h"
+#include "FirebirdHost.h"
 #include "ServeProcess.h"
 
 using namespace vantrel;
@@ -142,41 +143,6 @@ TEST(ServeProgram, UnderATurkishLocaleTheDateFollowsItAndCreationWorks) {
 
 namespace {
 
-// Puts a file back as it was (bytes, mode, owner) however the test ends.
-class TRestoredFile {
- public:
-  explicit TRestoredFile(fs::path path) : path_(std::move(path)), bytes_(ReadFile(path_)) {
-    stat(path_.c_str(), &status_);
-  }
-  ~TRestoredFile() {
-    std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes_;
-    chmod(path_.c_str(), status_.st_mode & 07777);
-    (void)!chown(path_.c_str(), status_.st_uid, status_.st_gid);
-  }
-  const std::string& Bytes() const { return bytes_; }
-  const struct stat& Status() const { return status_; }
-
- private:
-  static std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  fs::path path_;
-  std::string bytes_;
-  struct stat status_ {};
-};
-
-// isql-fb attaches by alias over TCP and reads one row: whether the server knows the alias now.
-bool OpensByAlias(const std::string& alias) {
-  const std::string command = "echo 'select 1 from rdb$database;' | ISC_USER= ISC_PASSWORD= timeout 20 isql-fb -q "
-                              "-user SYSDBA -password velmoraxe 127.0.0.1:" + alias + " >/dev/null 2>&1";
-  return std::system(command.c_str()) == 0;
-}
-
-}  // namespace
-
-namespace {
-
 // The time of the file's last change, in whole seconds.
 std::time_t ModifiedSecond(const fs::path& path) {
   struct stat status {};
@@ -189,18 +155,6 @@ void DateFile(const fs::path& path, std::time_t second) {
   utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
-std::string FileText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A database made without the command server, as an administrator makes one by hand.
-bool CreatedWithIsql(const fs::path& file) {
-  const std::string command = "echo \"create database '127.0.0.1:" + file.string() +
-                              "' user 'SYSDBA' password 'velmoraxe';\" | ISC_USER= ISC_PASSWORD= "
-                              "timeout 60 isql-fb -q >/dev/null 2>&1";
-  return std::system(command.c_str()) == 0;
-}
 
 }  // namespace
 
@@ -210,10 +164,10 @@ bool CreatedWithIsql(const fs::path& file) {
 // minute ahead first, so each save falls within the second of the one before it however fast the
 // machine is: every save must still carry a later second, or the server would not reload.
 TEST(ServeProgram, TheServersDatabasesConfKeepsHandEditsAndKnowsEachNewAliasAtOnce) {
-  const char* wanted = std::getenv("VANTREL_FIREBIRD");
-  if (!wanted || std::string(wanted) != "1") GTEST_SKIP() << "VANTREL_FIREBIRD=1 runs this (scripts/firebird start)";
-  const fs::path conf = "/etc/firebird/3.0/databases.conf";
+  if (!RealServerWanted()) GTEST_SKIP() << "VANTREL_FIREBIRD=1 runs this (scripts/firebird start)";
+  const fs::path conf = kServerConf;
   ASSERT_TRUE(fs::is_regular_file(conf));
+  TServerFilesTurn turn;
   TRestoredFile restored(conf);
   const std::vector<std::string> shipped = SplitAliasText(restored.Bytes());
   ASSERT_NE(std::find(shipped.begin(), shipped.end(), "{"), shipped.end()) << "the shipped security.db block";
@@ -249,7 +203,7 @@ TEST(ServeProgram, TheServersDatabasesConfKeepsHandEditsAndKnowsEachNewAliasAtOn
   }
   EXPECT_TRUE(OpensByAlias("manual")) << "the hand-made alias is lost";
 
-  const std::string text = FileText(conf);
+  const std::string text = FileBytes(conf);
   EXPECT_EQ(text.find('\r'), std::string::npos) << "the file keeps its LF line ends";
   const std::vector<std::string> now = SplitAliasText(text);
   EXPECT_NE(std::find(now.begin(), now.end(), "manual = " + (data / "manual.fdb").string()), now.end());
