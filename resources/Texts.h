@@ -71,6 +71,15 @@ inline constexpr wchar_t RestartElevated[] = L"Yönetici olarak yeniden başlat"
 inline constexpr wchar_t TooltipPrefix[] = L"Vantrel\r\n";
 inline constexpr wchar_t DependentServicesFmt[] = L"Bilgi: %d bağımlı servis var";
 
+// Who is connected while the server runs
+inline constexpr wchar_t AttachmentsTitle[] = L"Bağlantılar";
+inline constexpr wchar_t AttachmentsFmt[] = L"%d bağlantı, %d veri tabanı";
+inline constexpr wchar_t AttachmentsUnknown[] = L"bilinmiyor";
+inline constexpr wchar_t NoDatabaseInUse[] = L"Açık veri tabanı yok";
+inline constexpr wchar_t StopWithAttachmentsFmt[] =
+    L"Sunucuda %d açık bağlantı var. Sunucu durdurulursa bu bağlantılar kesilecek.\n\nYine de durdurulsun mu?";
+inline constexpr wchar_t MoreDatabasesFmt[] = L"... ve %d veri tabanı daha";
+
 inline constexpr wchar_t StartDependentsFmt[] = L"Aşağıdaki bağımlı servisleri şimdi başlat?\r\n%s";
 inline constexpr wchar_t StopDependentsFmt[] =
     L"Aşağıdaki bağımlı servislerin durdurulması gerekli. Şimdi durdur?\r\n%s";

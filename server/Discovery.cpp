@@ -6,10 +6,13 @@
 #include <fstream>
 #include <iterator>
 
+#include "resources/Texts.h"
 #include "server/FB_Consts.h"
 #include "server/rules/Instances.h"
 #include "shell/Files.h"
 #include "shell/Registry.h"
+#include "shell/TextConv.h"
+#include "shell/rules/TextRules.h"
 
 namespace vantrel {
 namespace {
@@ -120,6 +123,34 @@ bool GuardianIsAvailable(Platform& platform, const TInstallation& installation) 
   if (!FileExists(installation.guardianExe)) return false;
   return !platform.probes.IsWindowsNT() ||
          !platform.services.QueryServiceSetup(installation.guardianServiceName).DisplayName.empty();
+}
+
+std::wstring InstanceWarningText(const std::vector<TInstallation>& installations) {
+  if (installations.size() < 2) return {};
+  std::vector<TInstanceConflictFacts> facts;
+  std::vector<const TInstallation*> compared;
+  for (const TInstallation& found : installations) {
+    if (found.kind != skFirebird) continue;
+    const std::wstring name = found.instanceName.empty() || found.instanceName == kDefaultInstanceName
+                                  ? ExcludeTrailingDelimiter(found.rootDir)
+                                  : found.instanceName;
+    facts.push_back({name, {found.port, ToAnsi(found.port ? L"" : found.portText)}, found.ipcName});
+    compared.push_back(&found);
+  }
+  std::wstring warning;
+  for (const TConflict& conflict : FindConflicts(facts)) {
+    const TInstanceConflictFacts &a = facts[conflict.first], &b = facts[conflict.second];
+    if (!warning.empty()) warning += L" ";
+    if (conflict.kind == ConflictKind::SamePort)
+      warning += FormatTexts(txt::SamePortFmt, {a.name, b.name, compared[conflict.first]->portText});
+    else
+      warning += FormatTexts(txt::SameIpcNameFmt, {a.name, b.name, FromAnsi(a.ipcName)});
+  }
+  if (const std::wstring variable = SystemFirebirdVariable(); !variable.empty()) {
+    if (!warning.empty()) warning += L" ";
+    warning += FormatText(txt::FirebirdVariableFmt, variable);
+  }
+  return warning;
 }
 
 }  // namespace vantrel

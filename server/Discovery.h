@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "server/Installation.h"
+#include "server/Probes.h"
+#include "server/uService.h"
 #include "shell/Platform.h"
 
 namespace vantrel {
@@ -24,6 +26,9 @@ std::vector<TInstallation> DiscoverInstallations(IServiceControl& services, cons
 // The machine-wide FIREBIRD environment variable, which points every server at one folder;
 // empty when it is not set.
 std::wstring SystemFirebirdVariable();
+// Two servers that cannot both run, and the variable that breaks all but one; said only when
+// there are several installations (empty: nothing to warn of).
+std::wstring InstanceWarningText(const std::vector<TInstallation>& installations);
 
 // The guardian's program exists and, on the NT family, its service is installed.
 bool GuardianIsAvailable(Platform& platform, const TInstallation& installation);

@@ -7,6 +7,9 @@
 #include <string>
 
 #include "server/StartPage.h"
+#include "server/Installation.h"
+#include "server/Probes.h"
+#include "server/uService.h"
 #include "shell/Page.h"
 
 namespace vantrel {

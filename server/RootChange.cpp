@@ -41,11 +41,6 @@ std::wstring SystemLibraryPath(const std::wstring& systemDir) {
   return systemDir.empty() ? std::wstring() : IncludeTrailingDelimiter(systemDir) + ClientLibraryFile;
 }
 
-bool SameFolder(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                              TRUE) == CSTR_EQUAL;
-}
-
 bool CanOpenExclusively(const std::wstring& path) {
   HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -182,9 +177,12 @@ void TEnhancedPage::btnChangeRootClick() {
   {
     TBusyScope busy;  // the stop's waits keep the window alive; nothing else starts meanwhile
     try {
-      server_.StopServer();
+      if (!server_.StopServer()) return;  // the user keeps the server and its attachments
       // A server service left running (dependents kept) would be pulled away by the tools.
       if (server_.ServerWindowExists() || server_.ServerServiceRunning()) throw EActionError(text::CannotStopServer);
+      // The services are removed and made again, perhaps under the same names: nothing of this
+      // program may hold them meanwhile.
+      platform.services.Follow({}, {});
       if (nt) UninstallService(current, platform.launcher);
       UnRegisterServer(current, platform.launcher);
       WriteRunEntry(kServerRunEntry, L"", L"", false, true);

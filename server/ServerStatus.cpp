@@ -98,7 +98,17 @@ void TStartPage::RefreshServerState() {
   std::wstring which;
   if (installationLabels_.size() > 1)
     which = (Installation().instanceName.empty() ? Installation().rootDir : Installation().instanceName) + L"\r\n";
-  if (onStateShown) onStateShown(running, txt::TooltipPrefix + which + serverState);
+  stateToolTip_ = txt::TooltipPrefix + which + serverState;
+  TellState();
+  if (attachments_) attachments_->Follow(running, IsWindowVisible(host_.Window()) != FALSE);
+}
+
+// The tray's tooltip: the state, and who is connected while that is known.
+void TStartPage::TellState() {
+  if (!onStateShown || stateToolTip_.empty()) return;
+  std::wstring toolTip = stateToolTip_;
+  if (running_ && !attachmentsValue_.empty()) toolTip += L"\r\n" + attachmentsValue_;
+  onStateShown(running_, toolTip);
 }
 
 void TStartPage::StartServer() {
@@ -160,11 +170,14 @@ void TStartPage::StartDependents() {
     Sys().services.StartServiceAndWait(inactive[i].ServiceName);
 }
 
-void TStartPage::StopServer() {
+bool TStartPage::StopServer() {
+  const bool runs = ServerWindowExists() || ServerServiceRunning();
+  if (runs && attachments_ && !attachments_->MayStop()) return false;
   if (Sys().probes.IsWindowsNT())
     StopServerNT();
   else
     CloseApplications();
+  return true;
 }
 
 void TStartPage::StopServerNT() {
@@ -209,7 +222,7 @@ bool TStartPage::StopDependents() {
 // A server with open attachments asks on its own window before it ends; until someone answers
 // there its window stays, and the user is told so rather than left with a silent button.
 void TStartPage::StopServerAndReport() {
-  StopServer();
+  if (!StopServer()) return;
   if (ServerWindowExists() && !ServerServiceRunning()) Sys().dialogs.ShowError(txt::ServerDidNotStop);
 }
 

@@ -12,6 +12,7 @@
 #include "shell/Files.h"
 #include "shell/OsError.h"
 #include "shell/TextConv.h"
+#include "shell/rules/TextRules.h"
 
 namespace vantrel {
 namespace {
@@ -32,15 +33,16 @@ TStartPage::TStartPage(IPageHost& host) : TPage(host, txt::TabStartup) {
 // and the rest moves closer together beneath it.
 namespace startlayout {
 struct TRows {
-  ui::Rect version, guardianTitle, guardianState, serverTitle, serverState, dependents, restart, autostart, service,
-      guardian, startStop;
+  ui::Rect version, guardianTitle, guardianState, serverTitle, serverState, attachmentsTitle, attachments, dependents,
+      restart, autostart, service, guardian, startStop;
 };
-constexpr TRows kOne{{8, 6, 390, 14},   {8, 26, 120, 14},   {130, 26, 200, 14}, {8, 44, 120, 14},
-                     {130, 44, 200, 14}, {8, 62, 184, 14},   {196, 56, 202, 24}, {8, 82, 300, 17},
-                     {8, 101, 300, 17},  {8, 120, 300, 17},  {318, 112, 80, 25}};
-constexpr TRows kSeveral{{8, 26, 390, 14},  {8, 42, 120, 14},   {130, 42, 200, 14}, {8, 57, 120, 14},
-                         {130, 57, 200, 14}, {8, 72, 184, 14},   {196, 67, 202, 22}, {8, 90, 300, 17},
-                         {8, 107, 300, 17},  {8, 124, 300, 17},  {318, 116, 80, 25}};
+constexpr TRows kOne{{8, 4, 390, 14},   {8, 22, 120, 14},  {130, 22, 200, 14}, {8, 38, 120, 14},  {130, 38, 200, 14},
+                     {8, 54, 120, 14},  {130, 54, 268, 14}, {8, 70, 184, 14},  {196, 68, 202, 21}, {8, 90, 300, 17},
+                     {8, 107, 300, 17}, {8, 124, 300, 17}, {318, 114, 80, 25}};
+constexpr TRows kSeveral{{8, 24, 390, 14},  {8, 38, 120, 14},  {130, 38, 200, 14}, {8, 52, 120, 14},
+                         {130, 52, 200, 14}, {8, 66, 120, 14},  {130, 66, 268, 14}, {8, 80, 184, 14},
+                         {196, 77, 202, 19}, {8, 96, 300, 16},  {8, 112, 300, 16}, {8, 128, 300, 16},
+                         {318, 117, 80, 25}};
 constexpr ui::Rect kInstallationList{8, 2, 390, 120};
 }  // namespace startlayout
 
@@ -53,6 +55,10 @@ void TStartPage::CreateControls() {
   lblGuardianState = Label(p, L"", kOne.guardianState, BoldFont(), 0, idGuardianState);
   serverTitle_ = Label(p, txt::ServerTitle, kOne.serverTitle, Font());
   lblServerState = Label(p, L"", kOne.serverState, BoldFont(), 0, idServerState);
+  attachmentsTitle_ = Label(p, txt::AttachmentsTitle, kOne.attachmentsTitle, Font());
+  lblAttachments = Label(p, L"", kOne.attachments, BoldFont(), SS_NOTIFY | SS_ENDELLIPSIS, idAttachments);
+  attachmentsTip_ = ToolTip(lblAttachments, L"");
+  ShowAttachmentsLine();
   lblDependentServices = Label(p, L"", kOne.dependents, Font(), 0, idDependentServices);
   btnRestartElevated = Button(p, idRestartElevated, txt::RestartElevated, kOne.restart, Font());
   SendMessageW(btnRestartElevated, BCM_SETSHIELD, 0, TRUE);
@@ -91,7 +97,9 @@ void TStartPage::LayOutForInstallations() {
   const UINT dpi = dpi::ForWindow(Handle());
   for (auto [control, rect] : {std::pair{lblFBVersion, rows.version}, std::pair{guardianTitle_, rows.guardianTitle},
                                std::pair{lblGuardianState, rows.guardianState}, std::pair{serverTitle_, rows.serverTitle},
-                               std::pair{lblServerState, rows.serverState}, std::pair{lblDependentServices, rows.dependents},
+                               std::pair{lblServerState, rows.serverState},
+                               std::pair{attachmentsTitle_, rows.attachmentsTitle},
+                               std::pair{lblAttachments, rows.attachments}, std::pair{lblDependentServices, rows.dependents},
                                std::pair{btnRestartElevated, rows.restart}, std::pair{cbxAutostart, rows.autostart},
                                std::pair{cbxService, rows.service}, std::pair{cbxGuardian, rows.guardian},
                                std::pair{btnStartStop, rows.startStop}})
@@ -150,7 +158,7 @@ bool TStartPage::OnCommand(int id, int code, HWND control) {
 bool TStartPage::LabelColor(HWND label, COLORREF& color) {
   if (label == lblFBVersion) color = kNavy;
   else if (label == lblInstanceWarning) color = kRed;
-  else if (label == lblGuardianState || label == lblServerState) color = kRed;
+  else if (label == lblGuardianState || label == lblServerState || label == lblAttachments) color = kRed;
   else if (label == lblDependentServices) color = kMaroon;
   else return false;
   return true;
@@ -172,6 +180,7 @@ void TStartPage::ShowChoice() {
 
 void TStartPage::InstallationFound(bool guardianAvailable) {
   guardianAvailable_ = guardianAvailable;
+  if (attachments_) attachments_->Forget();
   std::wstring version = VersionText(Installation().serverExe);
   if (installationLabels_.size() > 1 && !Installation().instanceName.empty())
     version += L" \u2014 " + Installation().instanceName;
@@ -180,14 +189,31 @@ void TStartPage::InstallationFound(bool guardianAvailable) {
     TServiceList dependents;
     const bool listed = Sys().services.ListDependentServices(Installation().serverServiceName, true, dependents);
     if (listed) {
-      std::wstring text = txt::DependentServicesFmt;
-      text.replace(text.find(L"%d"), 2, std::to_wstring(dependents.Count()));
-      ui::SetText(lblDependentServices, text);
+      ui::SetText(lblDependentServices,
+                  FormatCounts(txt::DependentServicesFmt, {static_cast<long long>(dependents.Count())}));
     }
     ui::Show(lblDependentServices, listed);
   }
   RefreshServerState();
   ReadStartupSettings();
+}
+
+// The line is there only while there is something to say: a running server's numbers or why
+// they are unknown.
+void TStartPage::ShowAttachments(const std::wstring& value, const std::wstring& detail) {
+  if (value == attachmentsValue_ && detail == attachmentsDetail_) return;
+  attachmentsValue_ = value;
+  attachmentsDetail_ = detail;
+  ShowAttachmentsLine();
+  TellState();
+}
+
+void TStartPage::ShowAttachmentsLine() {
+  if (!Created()) return;
+  ui::UpdateText(lblAttachments, attachmentsValue_);
+  ui::SetToolTipText(attachmentsTip_, lblAttachments, attachmentsDetail_);
+  ui::Show(attachmentsTitle_, !attachmentsValue_.empty());
+  ui::Show(lblAttachments, !attachmentsValue_.empty());
 }
 
 void TStartPage::EnableControls() {

@@ -9,9 +9,24 @@
 #include <vector>
 
 #include "server/rules/StartupChoice.h"
+#include "server/Installation.h"
+#include "server/Probes.h"
+#include "server/uService.h"
 #include "shell/Page.h"
 
 namespace vantrel {
+
+// Who is connected to the running server, read elsewhere: the page knows no client library.
+class IAttachmentsSource {
+ public:
+  virtual ~IAttachmentsSource() = default;
+  // After each refresh: a running server is read now and then, a stopped one empties the line.
+  virtual void Follow(bool running, bool windowShown) = 0;
+  // Before the running server is stopped: false when the user keeps it running.
+  virtual bool MayStop() = 0;
+  // Another installation is in use: what was read belongs to the one before.
+  virtual void Forget() = 0;
+};
 
 class TStartPage final : public TPage {
  public:
@@ -48,17 +63,25 @@ class TStartPage final : public TPage {
   void StartApplication();
   bool OtherInstallationBlocksGuardian();
   void StartDependents();
-  void StopServer();
+  // Every stop of a running server asks the attachments source first: false when the user
+  // kept the server running.
+  bool StopServer();
   void StopServerAndReport();  // the user's stop: says so when the server's window stays
   void StopServerNT();
   void CloseApplications();
   bool StopDependents();
 
+  // Who is connected: the line under the server's state (empty: no line) and its tooltip.
+  void SetAttachmentsSource(IAttachmentsSource* source) { attachments_ = source; }
+  void ShowAttachments(const std::wstring& value, const std::wstring& detail);
+  const std::wstring& AttachmentsValue() const { return attachmentsValue_; }
+
   // Startup settings: the check boxes as one plain value, read from and written to the machine.
   const TStartupChoice& Choice() const { return choice_; }
   void SetChoice(const TStartupChoice& choice);  // as a user's clicks would
   void ReadStartupSettings();
-  void ApplyStartupSettings(bool withSender);  // and the question whether to start now
+  // And, when mayStart, the question whether to start now (or the start itself without sender).
+  void ApplyStartupSettings(bool withSender, bool mayStart = true);
   void ApplyServiceSettings();
   void ApplyApplicationSettings();
 
@@ -88,6 +111,8 @@ class TStartPage final : public TPage {
   void InstallationPicked();
   TStartupPlan Plan() const;
   void WriteRunValue(const TStartupPlan& plan);
+  void ShowAttachmentsLine();
+  void TellState();
 
   const TInstallation& Installation() const { return host_.Installation(); }
   Platform& Sys() { return host_.Sys(); }
@@ -100,10 +125,14 @@ class TStartPage final : public TPage {
   std::size_t chosen_ = 0;
   std::wstring instanceWarning_;
   std::wstring runNote_;  // the Run value starts another installation's program
+  IAttachmentsSource* attachments_ = nullptr;
+  std::wstring attachmentsValue_, attachmentsDetail_;
+  std::wstring stateToolTip_;
   HWND cbxInstallation = nullptr, lblInstanceWarning = nullptr, guardianTitle_ = nullptr, serverTitle_ = nullptr;
   HWND lblFBVersion = nullptr, lblGuardianState = nullptr, lblServerState = nullptr,
        lblDependentServices = nullptr, cbxAutostart = nullptr, cbxService = nullptr,
-       cbxGuardian = nullptr, btnStartStop = nullptr, btnRestartElevated = nullptr;
+       cbxGuardian = nullptr, btnStartStop = nullptr, btnRestartElevated = nullptr, attachmentsTitle_ = nullptr,
+       lblAttachments = nullptr, attachmentsTip_ = nullptr;
 };
 
 }  // namespace vantrel

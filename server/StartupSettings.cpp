@@ -100,12 +100,12 @@ void TStartPage::WriteRunValue(const TStartupPlan& plan) {
   if (plan.writeGuardianOption) WriteGuardianOptions(plan.guardianOption);
 }
 
-void TStartPage::ApplyStartupSettings(bool withSender) {
+void TStartPage::ApplyStartupSettings(bool withSender, bool mayStart) {
   if (Sys().probes.IsWindowsNT())
     ApplyServiceSettings();
   else
     ApplyApplicationSettings();
-  if (!ServerWindowExists() && !ServerServiceRunning() && !GuardianWindowExists() && choice_.autostart) {
+  if (mayStart && !ServerWindowExists() && !ServerServiceRunning() && !GuardianWindowExists() && choice_.autostart) {
     if (!withSender || Sys().dialogs.AskConfirmation(txt::StartServerNow) == AnswerYes)
       RunAlone([this] { StartServer(); });
   }

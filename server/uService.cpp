@@ -4,12 +4,20 @@
 
 #include "shell/Handles.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
+#include "server/Probes.h"
 #include "shell/Application.h"
-#include "shell/Busy.h"
+#include "shell/DelayLoad.h"
 #include "shell/OsError.h"
+#include "shell/Window.h"
 
 namespace vantrel {
 namespace {
@@ -57,6 +65,8 @@ const QUERY_SERVICE_CONFIGW& AsConfig(const std::vector<std::uint64_t>& buffer) 
 
 class TServiceControl : public IServiceControl {
  public:
+  explicit TServiceControl(ISystemProbes& waits) : waits_(waits) {}
+
   std::wstring SystemDirectory() override {
     wchar_t buffer[SystemDirectoryBufferLength];
     UINT length = GetSystemDirectoryW(buffer, SystemDirectoryBufferLength);
@@ -205,6 +215,7 @@ class TServiceControl : public IServiceControl {
            error == RPC_S_CALL_FAILED;
   }
 
+  ISystemProbes& waits_;
   ScHandle readConnection_{nullptr};
   std::optional<bool> mayControl_;
 
@@ -212,7 +223,7 @@ class TServiceControl : public IServiceControl {
   ServiceState WaitForState(const std::wstring& name, ServiceState wanted) {
     ServiceState state = ServiceStateUnknown;
     for (int poll = 0; poll < PollCount; ++poll) {
-      PumpMessagesFor(PollIntervalMs);  // the window stays alive while the service gets there
+      waits_.Sleep(PollIntervalMs);
       state = QueryServiceState(name);
       if (state == wanted) break;
     }
@@ -222,6 +233,337 @@ class TServiceControl : public IServiceControl {
 
 }  // namespace
 
-std::unique_ptr<IServiceControl> CreateServiceControl() { return std::make_unique<TServiceControl>(); }
+std::unique_ptr<IServiceControl> CreateServiceControl(ISystemProbes& waits) {
+  return std::make_unique<TServiceControl>(waits);
+}
+
+}  // namespace vantrel
+
+// ---------------------------------------------------------------------------------------------
+// Following services: the manager pushes their states to a thread of this object, which keeps
+// the last of each and tells the window thread through a message-only window.
+
+namespace vantrel {
+namespace {
+
+constexpr wchar_t kFollowWindowClass[] = L"TVantrelServiceFollow";
+constexpr UINT WM_SERVICES_CHANGED = WM_APP + 1;  // private to the follow window
+constexpr auto kFollowAppliedLimit = std::chrono::seconds(10);
+constexpr DWORD kNotifyMask = SERVICE_NOTIFY_STOPPED | SERVICE_NOTIFY_START_PENDING | SERVICE_NOTIFY_STOP_PENDING |
+                              SERVICE_NOTIFY_RUNNING | SERVICE_NOTIFY_CONTINUE_PENDING |
+                              SERVICE_NOTIFY_PAUSE_PENDING | SERVICE_NOTIFY_PAUSED | SERVICE_NOTIFY_DELETE_PENDING;
+using NotifyFn = DWORD WINAPI(SC_HANDLE, DWORD, PSERVICE_NOTIFYW);
+
+// What the manager last pushed of one service; absent services read as the manager's answers do.
+struct TPushed {
+  ServiceState state = ServiceStateUnknown;
+  ServiceSetup setup;
+};
+
+class TFollowingServiceControl final : public IServiceControl {
+ public:
+  TFollowingServiceControl(ISystemProbes& waits, ServiceNotifyCall notify)
+      : inner_(CreateServiceControl(waits)), notify_(std::move(notify)),
+        wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+
+  ~TFollowingServiceControl() override {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      window_ = nullptr;
+    }
+    if (worker_.joinable()) {
+      SetEvent(wake_.Get());
+      worker_.join();
+    }
+    DestroyOwnedWindow(followWindow_);
+  }
+
+  void Follow(std::vector<std::wstring> names, std::function<void()> changed) override {
+    changed_ = std::move(changed);
+    if (!notify_ || !wake_) return;  // before Vista: asked for every time
+    if (!followWindow_) {
+      RegisterWindowClassFor<TFollowingServiceControl>({kFollowWindowClass});
+      followWindow_ = CreateOwnedWindow(kFollowWindowClass, this, 0, L"", 0, {}, HWND_MESSAGE);
+    }
+    names.erase(std::remove(names.begin(), names.end(), std::wstring()), names.end());
+    std::unique_lock lock(mutex_);
+    window_ = followWindow_;
+    wanted_ = std::move(names);
+    pushed_.clear();
+    const std::uint64_t request = ++requested_;
+    if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
+    SetEvent(wake_.Get());
+    // The handles of services no longer followed are closed before this returns: a service about
+    // to be removed and made again under its name (a root change) must not be held up by them.
+    applied_.wait_for(lock, kFollowAppliedLimit, [&] { return appliedRequest_ >= request || refused_; });
+  }
+
+  bool Pushed() const override {
+    std::lock_guard lock(mutex_);
+    if (refused_ || wanted_.empty()) return false;
+    for (const std::wstring& name : wanted_)
+      if (!pushed_.count(name)) return false;
+    return true;
+  }
+
+  ServiceState QueryServiceState(const std::wstring& name) override {
+    if (auto pushed = PushedOf(name)) return pushed->state;
+    return inner_->QueryServiceState(name);
+  }
+  ServiceSetup QueryServiceSetup(const std::wstring& name) override {
+    if (auto pushed = PushedOf(name)) return pushed->setup;
+    return inner_->QueryServiceSetup(name);
+  }
+
+  std::wstring SystemDirectory() override { return inner_->SystemDirectory(); }
+  bool CanControlServices() override { return inner_->CanControlServices(); }
+  ServiceState StartServiceAndWait(const std::wstring& name) override { return inner_->StartServiceAndWait(name); }
+  ServiceState StopServiceAndWait(const std::wstring& name) override { return inner_->StopServiceAndWait(name); }
+  bool SetServiceStartType(const std::wstring& name, bool enabled, bool automatic) override {
+    const bool set = inner_->SetServiceStartType(name, enabled, automatic);
+    Refetch(name);  // a change of configuration is pushed by nobody
+    return set;
+  }
+  bool ListDependentServices(const std::wstring& name, bool active, TServiceList& list) override {
+    return inner_->ListDependentServices(name, active, list);
+  }
+  std::vector<TServiceCommandLine> ListServices(const std::wstring& prefix) override {
+    return inner_->ListServices(prefix);
+  }
+
+  LRESULT WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_SERVICES_CHANGED) return DefWindowProcW(hwnd, msg, wp, lp);
+    if (changed_) changed_();
+    return 0;
+  }
+
+ private:
+  // One followed service on the worker. The record stays where it is until the worker ends: the
+  // manager may still deliver a notification for it after its handle was closed.
+  struct TFollowed {
+    TFollowingServiceControl* owner = nullptr;
+    std::wstring name;
+    ScHandle service{nullptr};
+    SERVICE_NOTIFYW notify{};
+    bool registered = false;
+    bool told = false;     // a state was told since the service was opened
+    DWORD lastState = 0;   // the state told last
+  };
+
+  // The notification bit of a service state (SERVICE_STOPPED is 1 and SERVICE_NOTIFY_STOPPED 1,
+  // and so on up to SERVICE_PAUSED).
+  static DWORD StateBit(DWORD state) { return state >= 1 && state <= 7 ? 1u << (state - 1) : 0; }
+
+  std::optional<TPushed> PushedOf(const std::wstring& name) const {
+    std::lock_guard lock(mutex_);
+    if (refused_) return std::nullopt;
+    const auto found = pushed_.find(name);
+    if (found == pushed_.end()) return std::nullopt;
+    return found->second;
+  }
+
+  void Refetch(const std::wstring& name) {
+    std::lock_guard lock(mutex_);
+    pushed_.erase(name);  // asked again until the worker has read it afresh
+    refetch_.push_back(name);
+    if (wake_) SetEvent(wake_.Get());
+  }
+
+  // The worker: registers for each wanted service and waits alertably, so that the manager's
+  // notifications run here; each one is read, kept and told, and registered for again.
+  void Run() {
+    ScHandle manager = OpenManager(SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
+    std::vector<std::unique_ptr<TFollowed>> followed, retired;
+    SERVICE_NOTIFYW created{};
+    bool createdRegistered = false;
+    bool createdRefused = false;  // absent services are then asked for, as without following
+    std::uint64_t applied = 0;
+    // Every handle closed first, then what the manager had queued already is let run (it finds
+    // nothing open and does nothing) before the records go.
+    struct TCleanUp {
+      ScHandle& manager;
+      std::vector<std::unique_ptr<TFollowed>>& followed;
+      ~TCleanUp() {
+        for (auto& record : followed) record->service = ScHandle(nullptr);
+        manager = ScHandle(nullptr);
+        SleepEx(0, TRUE);
+      }
+    } cleanUp{manager, followed};
+    for (;;) {
+      std::vector<std::wstring> refetch;
+      {
+        std::lock_guard lock(mutex_);
+        if (stopping_) break;
+        if (requested_ != applied) {
+          applied = requested_;
+          for (auto& record : followed) {
+            record->service = ScHandle(nullptr);
+            retired.push_back(std::move(record));
+          }
+          followed.clear();
+          for (const std::wstring& name : wanted_) {
+            auto record = std::make_unique<TFollowed>();
+            record->owner = this;
+            record->name = name;
+            followed.push_back(std::move(record));
+          }
+          appliedRequest_ = applied;
+          applied_.notify_all();
+        }
+        refetch.swap(refetch_);
+      }
+      SleepEx(0, TRUE);  // notifications queued for closed handles run now, and find them closed
+      bool anyAbsent = false;
+      for (auto& record : followed) {
+        for (const std::wstring& name : refetch)
+          if (name == record->name && record->service && record->told) Keep(*record, ReadSetup(*record, record->lastState));
+        if (!record->registered && !Register(manager, *record)) {
+          Refuse();
+          return;
+        }
+        if (!record->service) anyAbsent = true;
+      }
+      // A service that does not exist yet is watched for through the manager: created, it is
+      // opened and followed like the others. A manager that cannot tell leaves it to be asked for.
+      if (anyAbsent && !createdRegistered && !createdRefused) {
+        created = {};
+        created.dwVersion = SERVICE_NOTIFY_STATUS_CHANGE;
+        created.pfnNotifyCallback = &CreatedCallback;
+        created.pContext = this;
+        createdRegistered =
+            manager && notify_(manager.Get(), SERVICE_NOTIFY_CREATED, &created) == ERROR_SUCCESS;
+        createdRefused = !createdRegistered;
+      }
+      for (auto& record : followed)
+        if (!record->service && createdRegistered && !PushedOf(record->name)) Keep(*record, TPushed{});
+      if (createdSeen_) {
+        createdSeen_ = false;
+        createdRegistered = false;
+        for (auto& record : followed)
+          if (!record->service) record->registered = false;
+        continue;
+      }
+      WaitForSingleObjectEx(wake_.Get(), INFINITE, TRUE);
+    }
+  }
+
+  // Opens and registers the service, or keeps it as absent; false when the manager refuses.
+  bool Register(const ScHandle& manager, TFollowed& record) {
+    record.registered = true;
+    if (!record.service) {
+      record.service = OpenNamedService(manager, record.name, SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG);
+      record.told = false;
+    }
+    if (!record.service) return true;  // absent: pushed as such once its creation can be told
+    // A state the service is in already is told at once: the first registration asks for every
+    // state (and so learns the present one), the later ones for every state but the last told.
+    const DWORD mask = record.told ? kNotifyMask & ~StateBit(record.lastState) : kNotifyMask;
+    record.notify = {};
+    record.notify.dwVersion = SERVICE_NOTIFY_STATUS_CHANGE;
+    record.notify.pfnNotifyCallback = &StatusCallback;
+    record.notify.pContext = &record;
+    const DWORD result = notify_(record.service.Get(), mask, &record.notify);
+    if (result == ERROR_SERVICE_MARKED_FOR_DELETE) {
+      record.service = ScHandle(nullptr);
+      return true;
+    }
+    return result == ERROR_SUCCESS;  // the first notification brings the state as it is now
+  }
+
+  static void CALLBACK StatusCallback(void* parameter) {
+    auto* notify = static_cast<SERVICE_NOTIFYW*>(parameter);
+    auto* record = static_cast<TFollowed*>(notify->pContext);
+    record->owner->Notified(*record);
+  }
+
+  static void CALLBACK CreatedCallback(void* parameter) {
+    auto* notify = static_cast<SERVICE_NOTIFYW*>(parameter);
+    auto* owner = static_cast<TFollowingServiceControl*>(notify->pContext);
+    if (notify->pszServiceNames) LocalFree(notify->pszServiceNames);
+    owner->createdSeen_ = true;
+  }
+
+  void Notified(TFollowed& record) {
+    if (!record.service) return;  // a notification for a handle closed since
+    record.registered = false;    // each notification is told once: registered for again
+    if (record.notify.dwNotificationStatus != ERROR_SUCCESS ||
+        (record.notify.dwNotificationTriggered & SERVICE_NOTIFY_DELETE_PENDING)) {
+      // Going away: the handle is let go so that the removal can finish.
+      record.service = ScHandle(nullptr);
+      Forget(record.name);
+      return;
+    }
+    record.told = true;
+    record.lastState = record.notify.ServiceStatus.dwCurrentState;
+    Keep(record, ReadSetup(record, record.lastState));
+  }
+
+  // The configuration read now, with the state the manager told (the notice carries it).
+  TPushed ReadSetup(const TFollowed& record, DWORD state) const {
+    TPushed pushed = PushedOf(record.name).value_or(TPushed{});
+    std::vector<std::uint64_t> config;
+    if (ReadServiceConfig(record.service, config)) {
+      pushed.setup.DisplayName = AsConfig(config).lpDisplayName ? AsConfig(config).lpDisplayName : L"";
+      StartTypeToFlags(AsConfig(config).dwStartType, pushed.setup.Enabled, pushed.setup.Automatic);
+    }
+    pushed.state = static_cast<ServiceState>(state);
+    pushed.setup.Running = state == SERVICE_RUNNING;
+    return pushed;
+  }
+
+  void Keep(const TFollowed& record, const TPushed& pushed) {
+    std::lock_guard lock(mutex_);
+    pushed_[record.name] = pushed;
+    if (window_) PostMessageW(window_, WM_SERVICES_CHANGED, 0, 0);
+  }
+
+  void Forget(const std::wstring& name) {
+    std::lock_guard lock(mutex_);
+    pushed_.erase(name);
+    if (window_) PostMessageW(window_, WM_SERVICES_CHANGED, 0, 0);
+  }
+
+  // The manager would not follow these services: every answer is asked for from now on.
+  void Refuse() {
+    std::lock_guard lock(mutex_);
+    refused_ = true;
+    pushed_.clear();
+    applied_.notify_all();
+  }
+
+  std::unique_ptr<IServiceControl> inner_;
+  ServiceNotifyCall notify_;
+  OwnedHandle wake_;
+  std::function<void()> changed_;
+  HWND followWindow_ = nullptr;
+  std::thread worker_;
+
+  mutable std::mutex mutex_;  // what the worker and the window thread share
+  HWND window_ = nullptr;
+  std::vector<std::wstring> wanted_;
+  std::vector<std::wstring> refetch_;
+  std::map<std::wstring, TPushed> pushed_;
+  std::condition_variable applied_;
+  std::uint64_t requested_ = 0, appliedRequest_ = 0;
+  bool stopping_ = false;
+  bool refused_ = false;
+  bool createdSeen_ = false;  // the worker's own, set by its notification
+};
+
+}  // namespace
+
+std::unique_ptr<IServiceControl> CreateFollowingServiceControl(ISystemProbes& waits, ServiceNotifyCall notify) {
+  return std::make_unique<TFollowingServiceControl>(waits, std::move(notify));
+}
+
+std::unique_ptr<IServiceControl> CreateFollowingServiceControl(ISystemProbes& waits) {
+  ServiceNotifyCall notify;
+  if (auto* system = LoadedFunction<NotifyFn>(L"advapi32.dll", "NotifyServiceStatusChangeW"))
+    notify = [system](void* service, unsigned long mask, void* record) {
+      return system(static_cast<SC_HANDLE>(service), mask, static_cast<PSERVICE_NOTIFYW>(record));
+    };
+  return CreateFollowingServiceControl(waits, std::move(notify));
+}
 
 }  // namespace vantrel

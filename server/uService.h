@@ -4,11 +4,14 @@
 // configurations is kept between calls.
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace vantrel {
+
+class ISystemProbes;
 
 // dwCurrentState of SERVICE_STATUS, plus 8 when unreadable or a request was refused.
 using ServiceState = std::uint8_t;
@@ -68,9 +71,23 @@ class IServiceControl {
   // Every Win32 service whose name begins with prefix (without regard to case), with its
   // registered command line; empty when the manager cannot be asked.
   virtual std::vector<TServiceCommandLine> ListServices(const std::wstring& prefix) = 0;
+
+  // The services whose changes the caller wants told: changed runs on the calling thread after
+  // each. While the system pushes their state, QueryServiceState and QueryServiceSetup answer for
+  // them from what it pushed instead of asking. By default nothing is pushed and all is asked.
+  virtual void Follow(std::vector<std::wstring> names, std::function<void()> changed) {}
+  // Every followed service's state arrives by notification (none is asked for any more).
+  virtual bool Pushed() const { return false; }
 };
 
 // The real service control manager (Windows only).
-std::unique_ptr<IServiceControl> CreateServiceControl();
+// A start or stop waits for the service through waits.Sleep, which keeps the window answering.
+std::unique_ptr<IServiceControl> CreateServiceControl(ISystemProbes& waits);
+// The same, following services through NotifyServiceStatusChangeW (Vista and later) on a thread
+// of its own; where the call is missing or refused it asks, as CreateServiceControl's does.
+std::unique_ptr<IServiceControl> CreateFollowingServiceControl(ISystemProbes& waits);
+// The same with the notification call given: tests play a system that refuses it.
+using ServiceNotifyCall = std::function<unsigned long(void* service, unsigned long mask, void* notify)>;
+std::unique_ptr<IServiceControl> CreateFollowingServiceControl(ISystemProbes& waits, ServiceNotifyCall notify);
 
 }  // namespace vantrel

@@ -11,7 +11,7 @@ enum ControlId : int {
   idOk = 101,
   idCancel = IDCANCEL,
   idApply = 103,
-  idAutostart = 110, idService, idGuardian, idStartStop, idRestartElevated,
+  idAutostart = 110, idService, idGuardian, idStartStop, idRestartElevated, idAttachments,
   idChangeRoot = 120, idShowTrayIcon,
   idAliasList = 130, idAddAlias, idEditAlias, idDeleteAlias,
   idToolList = 140, idAddTools, idDeleteTools, idEditTools, idLaunchTool,

@@ -132,4 +132,34 @@ void Enable(HWND control, bool enabled) { EnableWindow(control, enabled ? TRUE :
 bool IsEnabled(HWND control) { return IsWindowEnabled(control) != FALSE; }
 void Show(HWND control, bool visible) { ShowWindow(control, visible ? SW_SHOWNA : SW_HIDE); }
 
+namespace {
+TTTOOLINFOW ToolInfo(HWND control, const std::wstring& text) {
+  TTTOOLINFOW info{};
+  info.cbSize = sizeof info;
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = GetParent(control);
+  info.uId = reinterpret_cast<UINT_PTR>(control);
+  info.lpszText = const_cast<wchar_t*>(text.c_str());
+  return info;
+}
+}  // namespace
+
+HWND ToolTip(HWND control, const std::wstring& text) {
+  HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, GetParent(control), nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  if (!tip) return nullptr;
+  // Any width at all makes the tooltip break lines at CR LF; the screen's width is the limit.
+  SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN));
+  TTTOOLINFOW info = ToolInfo(control, text);
+  SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  return tip;
+}
+
+void SetToolTipText(HWND toolTip, HWND control, const std::wstring& text) {
+  if (!toolTip) return;
+  TTTOOLINFOW info = ToolInfo(control, text);
+  SendMessageW(toolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
 }  // namespace vantrel::ui

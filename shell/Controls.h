@@ -44,4 +44,9 @@ void Enable(HWND control, bool enabled);
 bool IsEnabled(HWND control);
 void Show(HWND control, bool visible);
 
+// A tooltip over one control (a label needs SS_NOTIFY to be hovered); lines break at CR LF. The
+// tooltip window belongs to the control's parent and goes with it.
+HWND ToolTip(HWND control, const std::wstring& text);
+void SetToolTipText(HWND toolTip, HWND control, const std::wstring& text);
+
 }  // namespace vantrel::ui

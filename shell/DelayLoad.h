@@ -15,4 +15,12 @@ Function* SystemFunction(const wchar_t* library, const char* name) {
   return module ? reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
+// A function of a library the process has loaded already (user32, comctl32 of the program's own
+// version); null when the library or the function is missing.
+template <typename Function>
+Function* LoadedFunction(const wchar_t* library, const char* name) {
+  HMODULE module = GetModuleHandleW(library);
+  return module ? reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
 }  // namespace vantrel

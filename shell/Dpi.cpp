@@ -4,32 +4,55 @@
 
 #include <vector>
 
+#include "shell/DelayLoad.h"
+
 namespace vantrel::dpi {
 namespace {
 
 // Windows 10 1607 and later; Wine has them too.
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-using GetDpiForSystemFn = UINT(WINAPI*)();
-using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
-using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-using EnableNonClientDpiScalingFn = BOOL(WINAPI*)(HWND);
-using SetThreadDpiAwarenessContextFn = HANDLE(WINAPI*)(HANDLE);
+using GetDpiForSystemFn = UINT WINAPI();
+using GetSystemMetricsForDpiFn = int WINAPI(int, UINT);
+using AdjustWindowRectExForDpiFn = BOOL WINAPI(LPRECT, DWORD, BOOL, DWORD, UINT);
+using EnableNonClientDpiScalingFn = BOOL WINAPI(HWND);
+using SetThreadDpiAwarenessContextFn = HANDLE WINAPI(HANDLE);
 // Vista and later, comctl32 6.
-using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+using LoadIconWithScaleDownFn = HRESULT WINAPI(HINSTANCE, PCWSTR, int, int, HICON*);
+constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+constexpr UINT_PTR kForgetDesignRect = 1;
 
 template <typename Fn>
-Fn User32(const char* name) {
-  static HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+Fn* User32(const char* name) {
+  return LoadedFunction<Fn>(L"user32.dll", name);
 }
 
-LoadIconWithScaleDownFn ScaleDownLoader() {
-  static HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
-  static auto load = comctl ? reinterpret_cast<LoadIconWithScaleDownFn>(
-                                  reinterpret_cast<void*>(GetProcAddress(comctl, "LoadIconWithScaleDown")))
-                            : nullptr;
-  return load;
+HMONITOR MonitorOfWindow(HWND window) { return MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST); }
+HMONITOR PrimaryMonitor() { return MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY); }
+HMONITOR MonitorOfTaskbar() {
+  HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  return taskbar ? MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY) : PrimaryMonitor();
 }
+bool WorkAreaOf(HMONITOR monitor, RECT& area) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!monitor || !GetMonitorInfoW(monitor, &info)) return false;
+  area = info.rcWork;
+  return true;
+}
+
+TMonitorLookups SystemLookups() {
+  TMonitorLookups lookups;
+  lookups.dpiForWindow = User32<UINT WINAPI(HWND)>("GetDpiForWindow");
+  lookups.dpiForMonitor =
+      SystemFunction<HRESULT WINAPI(HMONITOR, int, UINT*, UINT*)>(L"shcore.dll", "GetDpiForMonitor");
+  lookups.monitorOf = &MonitorOfWindow;
+  lookups.taskbarMonitor = &MonitorOfTaskbar;
+  lookups.workArea = &WorkAreaOf;
+  return lookups;
+}
+
+// Controls placed from design units keep their rectangle as two window properties; these go
+// when the control does.
+LRESULT CALLBACK ForgetDesignRect(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR);
 
 ATOM PositionAtom() {
   static const ATOM atom = GlobalAddAtomW(L"Vantrel.DesignPosition");
@@ -46,7 +69,8 @@ HANDLE Pack(int a, int b) {
 
 HICON LoadIconSized(HINSTANCE instance, const wchar_t* name, int size) {
   HICON icon = nullptr;
-  if (auto load = ScaleDownLoader(); load && SUCCEEDED(load(instance, name, size, size, &icon))) return icon;
+  static auto* load = LoadedFunction<LoadIconWithScaleDownFn>(L"comctl32.dll", "LoadIconWithScaleDown");
+  if (load && SUCCEEDED(load(instance, name, size, size, &icon))) return icon;
   return static_cast<HICON>(LoadImageW(instance, name, IMAGE_ICON, size, size, 0));
 }
 
@@ -64,20 +88,61 @@ void ScaleColumns(HWND list, UINT oldDpi, UINT dpi) {
                                             static_cast<int>(oldDpi)));
 }
 
+LRESULT CALLBACK ForgetDesignRect(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR) {
+  if (msg == WM_NCDESTROY) {
+    RemovePropW(window, MAKEINTATOM(PositionAtom()));
+    RemovePropW(window, MAKEINTATOM(SizeAtom()));
+    RemoveWindowSubclass(window, &ForgetDesignRect, id);
+  }
+  return DefSubclassProc(window, msg, wp, lp);
+}
+
 }  // namespace
 
+TMonitorLookups& MonitorLookups() {
+  static TMonitorLookups lookups = SystemLookups();
+  return lookups;
+}
+
 UINT SystemDpi() {
-  if (auto forSystem = User32<GetDpiForSystemFn>("GetDpiForSystem")) return forSystem();
+  static auto* forSystem = User32<GetDpiForSystemFn>("GetDpiForSystem");
+  if (forSystem) return forSystem();
   HDC screen = GetDC(nullptr);
   const int value = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
   return value > 0 ? static_cast<UINT>(value) : kDesignDpi;
 }
 
-UINT ForWindow(HWND window) {
-  if (auto forWindow = User32<GetDpiForWindowFn>("GetDpiForWindow"); forWindow && window)
-    if (const UINT value = forWindow(window)) return value;
+UINT ForMonitor(HMONITOR monitor) {
+  UINT x = 0, y = 0;
+  if (auto forMonitor = MonitorLookups().dpiForMonitor;
+      forMonitor && monitor && SUCCEEDED(forMonitor(monitor, kEffectiveDpi, &x, &y)) && x)
+    return x;
   return SystemDpi();
+}
+
+UINT ForWindow(HWND window) {
+  const TMonitorLookups& lookups = MonitorLookups();
+  if (lookups.dpiForWindow && window)
+    if (const UINT value = lookups.dpiForWindow(window)) return value;
+  return window && lookups.monitorOf ? ForMonitor(lookups.monitorOf(window)) : SystemDpi();
+}
+
+UINT ForTaskbar() {
+  const TMonitorLookups& lookups = MonitorLookups();
+  return lookups.taskbarMonitor ? ForMonitor(lookups.taskbarMonitor()) : SystemDpi();
+}
+
+void CentreOver(HWND window, HWND owner) {
+  const TMonitorLookups& lookups = MonitorLookups();
+  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const HMONITOR monitor = owner && lookups.monitorOf ? lookups.monitorOf(owner) : PrimaryMonitor();
+  if (lookups.workArea) lookups.workArea(monitor, area);
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+  SetWindowPos(window, nullptr, area.left + (area.right - area.left - w) / 2,
+               area.top + (area.bottom - area.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 RECT Scale(const ui::Rect& d, UINT dpi) {
@@ -97,6 +162,23 @@ void AdjustWindowRect(RECT& rect, DWORD style, DWORD exStyle, UINT dpi) {
                                                                                    forDpi(&rect, style, FALSE, exStyle, dpi))
     return;
   AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+}
+
+RECT FrameAround(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, UINT dpi) {
+  RECT frame = Scale({0, 0, clientWidth, clientHeight}, dpi);
+  AdjustWindowRect(frame, style, exStyle, dpi);
+  OffsetRect(&frame, -frame.left, -frame.top);
+  return frame;
+}
+
+void FitClientArea(HWND window, int clientWidth, int clientHeight, UINT dpi) {
+  RECT frame{}, client{};
+  GetWindowRect(window, &frame);
+  GetClientRect(window, &client);
+  const RECT want = Scale({0, 0, clientWidth, clientHeight}, dpi);
+  if (client.right == want.right && client.bottom == want.bottom) return;
+  SetWindowPos(window, nullptr, 0, 0, (frame.right - frame.left) - client.right + want.right,
+               (frame.bottom - frame.top) - client.bottom + want.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HICON LoadSmallIcon(HINSTANCE instance, const wchar_t* name, UINT dpi) {
@@ -122,6 +204,7 @@ void Place(HWND control, const ui::Rect& given, UINT dpi) {
   if (!control) return;
   // A window narrower than a layout allows for gives zero, never a negative size.
   const ui::Rect design{given.x, given.y, given.w < 0 ? 0 : given.w, given.h < 0 ? 0 : given.h};
+  if (!GetPropW(control, MAKEINTATOM(SizeAtom()))) SetWindowSubclass(control, &ForgetDesignRect, kForgetDesignRect, 0);
   SetPropW(control, MAKEINTATOM(PositionAtom()), Pack(design.x, design.y));
   SetPropW(control, MAKEINTATOM(SizeAtom()), Pack(design.w, design.h));
   const RECT r = Scale(design, dpi);
@@ -138,6 +221,25 @@ bool DesignRect(HWND control, ui::Rect& design) {
   design = {static_cast<short>(LOWORD(p)), static_cast<short>(HIWORD(p)), static_cast<short>(LOWORD(s)),
             static_cast<short>(HIWORD(s))};
   return true;
+}
+
+TWindowFonts::TWindowFonts(UINT dpi)
+    : dpi_(dpi), normal_(ui::CreateWindowFont(FW_NORMAL, dpi)), bold_(ui::CreateWindowFont(FW_BOLD, dpi)) {}
+
+TWindowFonts::~TWindowFonts() {
+  DeleteObject(normal_);
+  DeleteObject(bold_);
+}
+
+void TWindowFonts::Rescale(HWND top, UINT dpi) {
+  const UINT oldDpi = dpi_;
+  const HFONT oldNormal = normal_, oldBold = bold_;
+  dpi_ = dpi;
+  normal_ = ui::CreateWindowFont(FW_NORMAL, dpi);
+  bold_ = ui::CreateWindowFont(FW_BOLD, dpi);
+  Relayout(top, oldDpi, dpi, {{oldNormal, normal_}, {oldBold, bold_}});
+  DeleteObject(oldNormal);
+  DeleteObject(oldBold);
 }
 
 void Relayout(HWND top, UINT oldDpi, UINT dpi, std::initializer_list<std::pair<HFONT, HFONT>> fonts) {

@@ -26,12 +26,6 @@ std::wstring IncludeTrailingDelimiter(const std::wstring& path) {
   return path + L"\\";
 }
 
-std::wstring ExcludeTrailingDelimiter(const std::wstring& path) {
-  std::wstring result = path;
-  while (!result.empty() && (result.back() == L'\\' || result.back() == L'/')) result.pop_back();
-  return result;
-}
-
 bool FileExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -40,11 +34,6 @@ bool FileExists(const std::wstring& path) {
 bool DirectoryExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-  const auto at = path.find_last_of(L"\\/:");
-  return at == std::wstring::npos ? std::wstring() : path.substr(0, at + 1);
 }
 
 }  // namespace vantrel

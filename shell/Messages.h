@@ -10,6 +10,8 @@ inline constexpr UINT WMAPP_FOCUSEDIT = WM_APP + 1;
 inline constexpr UINT WMAPP_RUNQUEUEDWORK = WM_APP + 2;
 // The main window creates the pages not shown yet once its own start-up is done.
 inline constexpr UINT WMAPP_CREATEPAGES = WM_APP + 3;
+// A reading of the server's attachments came back from its thread.
+inline constexpr UINT WMAPP_ATTACHMENTSREAD = WM_APP + 4;
 
 // The notification icon's callback number is part of the record the shell receives (1025), so
 // it stays where the shell's convention put it.

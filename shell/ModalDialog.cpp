@@ -18,41 +18,25 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 TModalDialog::TModalDialog(HWND owner, const std::wstring& caption, int clientWidth,
                            int clientHeight, int minWidth, int minHeight)
-    : owner_(owner), clientWidth_(clientWidth), clientHeight_(clientHeight), minWidth_(minWidth), minHeight_(minHeight) {
+    : owner_(owner), clientWidth_(clientWidth), clientHeight_(clientHeight), minWidth_(minWidth), minHeight_(minHeight),
+      fonts_(owner ? dpi::ForWindow(owner) : dpi::SystemDpi()) {
   RegisterWindowClassFor<TModalDialog>({kDialogClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)});
-  // The owner's screen decides, as the dialog opens over it.
-  dpi_ = owner ? dpi::ForWindow(owner) : dpi::SystemDpi();
-  font_ = ui::CreateWindowFont(FW_NORMAL, dpi_);
-  boldFont_ = ui::CreateWindowFont(FW_BOLD, dpi_);
-  RECT r = dpi::Scale({0, 0, clientWidth, clientHeight}, dpi_);
-  dpi::AdjustWindowRect(r, kStyle, kExStyle, dpi_);
-  OffsetRect(&r, -r.left, -r.top);
-  hwnd_ = CreateOwnedWindow(kDialogClass, this, kExStyle, caption.c_str(), kStyle, r, owner);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  hwnd_ = CreateOwnedWindow(kDialogClass, this, kExStyle, caption.c_str(), kStyle,
+                            dpi::FrameAround(clientWidth, clientHeight, kStyle, kExStyle, Dpi()), owner);
+  dpi::CentreOver(hwnd_, owner);
 }
 
-void TModalDialog::Place(HWND control, const ui::Rect& design) const { dpi::Place(control, design, dpi_); }
+void TModalDialog::Place(HWND control, const ui::Rect& design) const { dpi::Place(control, design, Dpi()); }
 
 void TModalDialog::ChangeDpi(UINT dpi, const RECT& suggested) {
-  const UINT oldDpi = dpi_;
-  const HFONT oldFont = font_, oldBold = boldFont_;
-  dpi_ = dpi;
-  font_ = ui::CreateWindowFont(FW_NORMAL, dpi);
-  boldFont_ = ui::CreateWindowFont(FW_BOLD, dpi);
-  dpi::Relayout(hwnd_, oldDpi, dpi, {{oldFont, font_}, {oldBold, boldFont_}});
+  fonts_.Rescale(hwnd_, dpi);
   // The new size comes with WM_SIZE, which places the controls for the new DPI.
   SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-  DeleteObject(oldFont);
-  DeleteObject(oldBold);
 }
 
 TModalDialog::~TModalDialog() {
   DestroyOwnedWindow(hwnd_);
-  DeleteObject(font_);
-  DeleteObject(boldFont_);
 }
 
 void TModalDialog::SetDefaultButton(int id) { defaultId_ = id; }
@@ -119,18 +103,18 @@ LRESULT TModalDialog::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CTLCOLORBTN:
       return OnColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_SIZE:
-      OnResize(dpi::Unscale(LOWORD(lp), dpi_), dpi::Unscale(HIWORD(lp), dpi_));
+      OnResize(dpi::Unscale(LOWORD(lp), Dpi()), dpi::Unscale(HIWORD(lp), Dpi()));
       return 0;
     case WM_GETMINMAXINFO: {
       // Never more than the size the dialog opens with, whatever frame the system draws.
       RECT window{}, client{};
       GetWindowRect(hwnd, &window);
       GetClientRect(hwnd, &client);
-      const int openWidth = window.right - window.left - client.right + dpi::Scale(clientWidth_, dpi_);
-      const int openHeight = window.bottom - window.top - client.bottom + dpi::Scale(clientHeight_, dpi_);
+      const int openWidth = window.right - window.left - client.right + dpi::Scale(clientWidth_, Dpi());
+      const int openHeight = window.bottom - window.top - client.bottom + dpi::Scale(clientHeight_, Dpi());
       auto* info = reinterpret_cast<MINMAXINFO*>(lp);
-      info->ptMinTrackSize = {std::min(dpi::Scale(minWidth_, dpi_), openWidth),
-                              std::min(dpi::Scale(minHeight_, dpi_), openHeight)};
+      info->ptMinTrackSize = {std::min(dpi::Scale(minWidth_, Dpi()), openWidth),
+                              std::min(dpi::Scale(minHeight_, Dpi()), openHeight)};
       return 0;
     }
     case WM_NCCREATE:

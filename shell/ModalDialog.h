@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "shell/Dpi.h"
+
 #include "shell/Controls.h"
 
 namespace vantrel {
@@ -21,9 +23,9 @@ class TModalDialog {
   TModalDialog& operator=(const TModalDialog&) = delete;
 
   HWND Handle() const { return hwnd_; }
-  HFONT Font() const { return font_; }
-  HFONT BoldFont() const { return boldFont_; }
-  UINT Dpi() const { return dpi_; }
+  HFONT Font() const { return fonts_.Normal(); }
+  HFONT BoldFont() const { return fonts_.Bold(); }
+  UINT Dpi() const { return fonts_.Dpi(); }
 
   // Shows the dialog centred on the screen and runs its own message loop until it is closed;
   // returns the closing result.
@@ -50,10 +52,9 @@ class TModalDialog {
 
   HWND owner_;
   HWND hwnd_ = nullptr;
-  HFONT font_ = nullptr, boldFont_ = nullptr;
   int clientWidth_, clientHeight_;  // design units, as the dialog opens
   int minWidth_, minHeight_;        // design units, of the whole window
-  UINT dpi_ = 96;
+  dpi::TWindowFonts fonts_;  // the owner's screen decides, as the dialog opens over it
   int defaultId_ = IDOK;
   Result result_ = mrNone;
   bool running_ = false;

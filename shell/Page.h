@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "server/Installation.h"
 #include "shell/Platform.h"
 
 namespace vantrel {
+
+struct TInstallation;  // the server layer's description of the installation in use
 
 // A user command that a button, a menu item and a shortcut may share; the buttons and menu
 // items follow its enabled state.

@@ -1,6 +1,9 @@
 #include "shell/TrayIcon.h"
 
+#include "shell/Busy.h"
+
 #include "shell/Application.h"
+#include "shell/DelayLoad.h"
 #include "shell/Window.h"
 
 namespace vantrel {
@@ -16,9 +19,8 @@ TTrayIcon::TTrayIcon() {
   RegisterWindowClassFor<TTrayIcon>({kTrayWindowClass});
   window_ = CreateOwnedWindow(kTrayWindowClass, this, 0, L"", WS_POPUP, {}, nullptr);
   // Run with full rights, the program would not hear a normal Explorer's restart otherwise.
-  using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-  if (auto filter = reinterpret_cast<FilterFn>(
-          reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"))))
+  using FilterFn = BOOL WINAPI(HWND, UINT, DWORD, void*);
+  if (auto* filter = LoadedFunction<FilterFn>(L"user32.dll", "ChangeWindowMessageFilterEx"))
     filter(window_, TaskbarCreatedMessage(), 1 /* MSGFLT_ALLOW */, nullptr);
   notify_ = [](DWORD message, const NOTIFYICONDATAW& data) {
     return Shell_NotifyIconW(message, const_cast<NOTIFYICONDATAW*>(&data));
@@ -114,7 +116,8 @@ LRESULT TTrayIcon::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (OnDblClick) OnDblClick();
       break;
     case WM_RBUTTONUP:
-      ShowPopup();
+      // The menu's own loop would run its commands in the middle of a start or stop that waits.
+      if (!ApplicationBusy()) ShowPopup();
       break;
     default:
       break;

@@ -15,6 +15,7 @@ namespace {
 
 constexpr UINT ErrorBoxFlags = MB_ICONERROR | MB_OK;
 constexpr UINT QuestionBoxFlags = MB_YESNO | MB_ICONQUESTION;
+constexpr UINT WarningBoxFlags = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;
 constexpr UINT InformationBoxFlags = MB_ICONINFORMATION | MB_OK;
 constexpr DWORD OpenFileFlags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_ENABLESIZING | OFN_EXPLORER;
 constexpr std::size_t FileNameCapacity = 32768;
@@ -43,6 +44,8 @@ class TDialogs : public IDialogs {
   int AskConfirmation(const std::wstring& text) override {
     return ApplicationMessageBox(text, QuestionBoxFlags);
   }
+
+  int AskWarning(const std::wstring& text) override { return ApplicationMessageBox(text, WarningBoxFlags); }
 
   void ShowInformation(const std::wstring& text) override {
     ApplicationMessageBox(text, InformationBoxFlags);

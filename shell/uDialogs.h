@@ -19,6 +19,8 @@ class IDialogs {
   virtual ~IDialogs() = default;
   virtual void ShowError(const std::wstring& text) = 0;          // MB_ICONERROR, OK
   virtual int AskConfirmation(const std::wstring& text) = 0;     // MB_YESNO|MB_ICONQUESTION: 6 or 7
+  // A question whose Yes can hurt someone: the warning icon, No the default. 6 or 7.
+  virtual int AskWarning(const std::wstring& text) = 0;
   virtual void ShowInformation(const std::wstring& text) = 0;    // plain box with OK
   // Folder choice; empty root offers the whole shell namespace.
   virtual bool BrowseForFolder(const std::wstring& title, const std::wstring& root,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "resources/Texts.h"
+#include "server/Installation.h"
 #include "shell/ControlIds.h"
 #include "shell/Controls.h"
 #include "shell/Application.h"

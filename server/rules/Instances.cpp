@@ -1,38 +1,12 @@
 #include "server/rules/Instances.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "shell/rules/PathRules.h"
+#include "shell/rules/TextRules.h"
 
 namespace vantrel {
 namespace {
-
-wchar_t FoldW(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-bool EqualFolded(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-           return FoldW(x) == FoldW(y) || ((x == L'/' || x == L'\\') && (y == L'/' || y == L'\\'));
-         });
-}
-
-bool StartsWithFolded(const std::wstring& text, const std::wstring& head) {
-  return text.size() >= head.size() && EqualFolded(text.substr(0, head.size()), head);
-}
-
-std::wstring WithoutTrailingSlash(std::wstring path) {
-  while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  return path;
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-std::wstring FileNameOf(const std::wstring& path) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 // The words of a command line as the C runtime splits them: blanks separate, quotes group.
 std::vector<std::wstring> Words(const std::wstring& line) {
@@ -62,12 +36,6 @@ std::optional<unsigned> Number(const std::string& text) {
   return value;
 }
 
-std::string Trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 }  // namespace
 
 TServiceCommand ParseServiceCommand(const std::wstring& commandLine) {
@@ -78,10 +46,10 @@ TServiceCommand ParseServiceCommand(const std::wstring& commandLine) {
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::wstring& word = words[i];
     if (word.size() < 2 || (word[0] != L'-' && word[0] != L'/')) continue;
-    const wchar_t letter = FoldW(word[1]);
-    if ((letter != L's' && letter != L'p') || i + 1 >= words.size()) continue;
+    const wchar_t letter = PathLetterUpper(word[1]);
+    if ((letter != L'S' && letter != L'P') || i + 1 >= words.size()) continue;
     const std::wstring value = words[++i];
-    if (letter == L's') {
+    if (letter == L'S') {
       command.instance = value;
     } else {
       const std::string narrow(value.begin(), value.end());
@@ -93,28 +61,19 @@ TServiceCommand ParseServiceCommand(const std::wstring& commandLine) {
 
 std::wstring InstanceOfServerService(const std::wstring& serviceName) {
   const std::wstring prefix = kServerServicePrefix;
-  if (serviceName.size() <= prefix.size() || !StartsWithFolded(serviceName, prefix)) return {};
+  if (serviceName.size() <= prefix.size() || !StartsWithPathText(serviceName, prefix)) return {};
   return serviceName.substr(prefix.size());
 }
 
 std::wstring RootOfServerProgram(const std::wstring& program) {
   const std::wstring name = FileNameOf(program);
-  const std::wstring folder = FolderOf(program);
-  if (EqualFolded(name, L"firebird.exe")) return folder;
-  if (EqualFolded(name, L"fbserver.exe") || EqualFolded(name, L"fb_inet_server.exe")) {
-    if (!EqualFolded(FileNameOf(folder), L"bin")) return {};
-    return FolderOf(folder);
+  const std::wstring folder = ExcludeTrailingDelimiter(FolderOf(program));
+  if (SamePathText(name, L"firebird.exe")) return folder;
+  if (SamePathText(name, L"fbserver.exe") || SamePathText(name, L"fb_inet_server.exe")) {
+    if (!SamePathText(FileNameOf(folder), L"bin")) return {};
+    return ExcludeTrailingDelimiter(FolderOf(folder));
   }
   return {};
-}
-
-bool SameFolder(const std::wstring& a, const std::wstring& b) {
-  return EqualFolded(WithoutTrailingSlash(a), WithoutTrailingSlash(b));
-}
-
-bool PathIsInFolder(const std::wstring& path, const std::wstring& folder) {
-  const std::wstring head = WithoutTrailingSlash(folder) + L"\\";
-  return head.size() > 1 && path.size() > head.size() && StartsWithFolded(path, head);
 }
 
 std::vector<TInstanceEntry> MergeInstances(const std::vector<TInstanceSighting>& sightings) {
@@ -122,7 +81,7 @@ std::vector<TInstanceEntry> MergeInstances(const std::vector<TInstanceSighting>&
   // The DefaultInstance service's own folder decides whether the registration may use it.
   std::wstring defaultServiceRoot;
   for (const TInstanceSighting& s : sightings)
-    if (s.source == foundByService && EqualFolded(s.instance, kDefaultInstanceName)) defaultServiceRoot = s.root;
+    if (s.source == foundByService && SamePathText(s.instance, kDefaultInstanceName)) defaultServiceRoot = s.root;
 
   std::vector<bool> serviceSeen;  // parallel to entries: a service of the folder was seen
   for (const TInstanceSighting& s : sightings) {
@@ -145,7 +104,7 @@ std::vector<TInstanceEntry> MergeInstances(const std::vector<TInstanceSighting>&
       }
     } else if (s.source == foundByService) {
       // The first service seen drives the folder, except that DefaultInstance takes over.
-      if (!serviceSeen[index] || EqualFolded(s.instance, kDefaultInstanceName)) {
+      if (!serviceSeen[index] || SamePathText(s.instance, kDefaultInstanceName)) {
         entry.instance = s.instance;
         entry.serverService = std::wstring(kServerServicePrefix) + s.instance;
         entry.guardianService = s.guardianService;
@@ -169,9 +128,7 @@ std::optional<std::string> ConfSetting(const std::string& confText, const std::s
     const std::size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
     const std::string name = Trim(line.substr(0, equals));
-    if (name.size() != key.size() ||
-        !std::equal(name.begin(), name.end(), key.begin(), [](char a, char b) { return Fold(a) == Fold(b); }))
-      continue;
+    if (AsciiUpper(name) != AsciiUpper(key)) continue;
     std::string value = Trim(line.substr(equals + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
     found = value;
@@ -224,7 +181,7 @@ std::size_t ChooseInstance(const std::vector<std::wstring>& roots, const std::ve
 std::wstring InstanceLabel(const std::wstring& version, const std::wstring& instance, const std::wstring& port,
                            const std::wstring& root) {
   std::wstring label;
-  for (const std::wstring& part : {version, instance, port, WithoutTrailingSlash(root)}) {
+  for (const std::wstring& part : {version, instance, port, ExcludeTrailingDelimiter(root)}) {
     if (part.empty()) continue;
     if (!label.empty()) label += L" \u2014 ";
     label += part;
@@ -234,9 +191,7 @@ std::wstring InstanceLabel(const std::wstring& version, const std::wstring& inst
 
 std::vector<TConflict> FindConflicts(const std::vector<TInstanceConflictFacts>& facts) {
   std::vector<TConflict> conflicts;
-  auto sameText = [](const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Fold(x) == Fold(y); });
-  };
+  auto sameText = [](const std::string& a, const std::string& b) { return AsciiUpper(a) == AsciiUpper(b); };
   for (std::size_t i = 0; i < facts.size(); ++i)
     for (std::size_t j = i + 1; j < facts.size(); ++j) {
       const TServerPort &a = facts[i].port, &b = facts[j].port;

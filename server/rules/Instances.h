@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/rules/PathRules.h"
+
 namespace vantrel {
 
 inline constexpr wchar_t kDefaultInstanceName[] = L"DefaultInstance";
@@ -32,11 +34,6 @@ std::wstring InstanceOfServerService(const std::wstring& serviceName);
 // bin\fb_inet_server.exe, the program's own folder for firebird.exe; empty for anything else.
 std::wstring RootOfServerProgram(const std::wstring& program);
 
-// Folders compared as Windows does: without regard to case, with or without the trailing
-// backslash.
-bool SameFolder(const std::wstring& a, const std::wstring& b);
-// path lies inside folder (a program of that installation).
-bool PathIsInFolder(const std::wstring& path, const std::wstring& folder);
 
 enum FoundBy : unsigned { foundByRegistration = 1, foundByService = 2, foundByUninstallKey = 4 };
 

@@ -112,5 +112,17 @@ inline std::wstring FormatTexts(const std::wstring& pattern, std::initializer_li
 inline std::wstring FormatText(const std::wstring& pattern, const std::wstring& value) {
   return FormatTexts(pattern, {value});
 }
+// Fills each "%d" of the pattern in turn with a number, as FormatTexts does with "%s".
+inline std::wstring FormatCounts(const std::wstring& pattern, std::initializer_list<long long> numbers) {
+  std::wstring result;
+  std::size_t from = 0;
+  for (const long long number : numbers) {
+    const std::size_t at = pattern.find(L"%d", from);
+    if (at == std::wstring::npos) break;
+    result.append(pattern, from, at - from).append(std::to_wstring(number));
+    from = at + 2;
+  }
+  return result.append(pattern, from, std::wstring::npos);
+}
 
 }  // namespace vantrel
