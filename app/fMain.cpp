@@ -62,15 +62,28 @@ BYTE CurrentModifiers() {
   return m;
 }
 
+// Where the program runs from, for the installer and the tools that look for it; kept only when it
+// changed.
+void RecordInstallFolder() {
+  std::wstring folder = ProgramFolder();
+  std::wstring stored;
+  if (RegKey key = RegKey::Open(HKEY_LOCAL_MACHINE, kInstallKey, KEY_READ)) stored = key.ReadString(L"InstallDir").value_or(L"");
+  if (SameFolder(stored, folder)) return;
+  // Without administrator rights the key cannot be opened for writing; that is fine.
+  if (RegKey key = RegKey::Create(HKEY_LOCAL_MACHINE, kInstallKey)) key.WriteString(L"InstallDir", folder);
+}
+
 }  // namespace
 
 TfrmMain::TfrmMain(HINSTANCE instance, Platform& platform, std::vector<std::wstring> parameters,
                    InstanceMessages messages)
     : instance_(instance), platform_(platform), parameters_(std::move(parameters)), messages_(messages),
       start_(*this), enhanced_(*this, start_), alias_(*this, aliasFile_), tools_(*this), about_(*this),
-      tunnel_(*this, aliasFile_.Settings()), socket_(*this, aliasFile_, tunnel_) {
-  std::fill(std::begin(tabVisible_), std::end(tabVisible_), true);
-  tabVisible_[tabAbout] = false;  // the about page is never shown
+      tunnel_(*this, aliasFile_.Settings()), socket_(*this, aliasFile_, tunnel_),
+      attachments_([this] { return TAttachmentsWatch::QueryFor(installation_, tunnel_.AdminLogin()); },
+                   [this](const TAttachmentsWatch::TView& view) { start_.ShowAttachments(view.value, view.detail); },
+                   [this]() -> IDialogs& { return platform_.dialogs; }) {
+  tabs_.SetVisible(tabAbout, false, Dpi());  // the about page is never shown
   ConnectPages();
   CreateWindowAndControls();
   FormCreate();
@@ -85,13 +98,9 @@ TfrmMain::~TfrmMain() {
     mainForm = nullptr;
     ApplicationMessageHook = nullptr;
   }
-  trayIconOwner_.reset();
   DestroyOwnedWindow(hwnd_);
-  if (pmSysTray) DestroyMenu(pmSysTray);
-  for (HICON icon : {runningIcon_, stoppedIcon_, smallIcon_, largeIcon_})
+  for (HICON icon : {smallIcon_, largeIcon_})
     if (icon) DestroyIcon(icon);
-  for (HFONT font : {font_, boldFont_})
-    if (font) DeleteObject(font);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -101,7 +110,7 @@ void TfrmMain::OnBusyChanged(bool busy) {
   ui::Enable(btnOk, !busy);
   ui::Enable(btnApply, !busy && pending_);
   for (UINT id : {idMenuStartServer, idMenuStopServer})
-    if (busy) EnableMenuItem(pmSysTray, id, MF_BYCOMMAND | MF_GRAYED);
+    if (busy) EnableMenuItem(TrayMenu(), id, MF_BYCOMMAND | MF_GRAYED);
   if (busy) return;
   ActionListUpdate();
   if (closeAfterWait_) {
@@ -113,16 +122,19 @@ void TfrmMain::OnBusyChanged(bool busy) {
 void TfrmMain::ConnectPages() {
   SetBusyChanged([this](bool busy) { OnBusyChanged(busy); });
   start_.onStateShown = [this](bool running, const std::wstring& toolTip) {
-    UpdateTrayIcon(running ? runningIcon_ : stoppedIcon_, toolTip);
+    tray_.Show(running, toolTip);
   };
-  start_.onElevationOffered = [this](bool offered) { ShowTrayServerItems(offered); };
+  start_.SetAttachmentsSource(&attachments_);
+  start_.onElevationOffered = [this](bool offered) {
+    tray_.ShowServerItems(offered, start_.acStartServer, start_.acStopServer, start_.acRestartElevated);
+  };
   start_.onInstallationChosen = [this](std::size_t index) { return ChooseInstallation(index); };
   enhanced_.onRootChanged = [this] {
     DiscoverInstallation();
     FormShow();
   };
   enhanced_.onShowTrayIconChanged = [this](bool show) {
-    if (trayIconOwner_) trayIconOwner_->SetActive(show);
+    tray_.SetActive(show);
     Config().SetShowTrayIcon(show);
   };
   // A setting changed by a load counts as a pending change, as one changed by the user does.
@@ -133,25 +145,12 @@ void TfrmMain::ConnectPages() {
   };
 }
 
-// The frame around the design client area at the window's DPI.
-RECT TfrmMain::FrameFor(UINT dpi) const {
-  RECT frame = dpi::Scale({0, 0, layout::kClientWidth, layout::kClientHeight}, dpi);
-  dpi::AdjustWindowRect(frame, kMainStyle, kMainExStyle, dpi);
-  OffsetRect(&frame, -frame.left, -frame.top);
-  return frame;
-}
-
-void TfrmMain::MakeDpiResources(UINT dpi) {
-  dpi_ = dpi;
-  font_ = ui::CreateWindowFont(FW_NORMAL, dpi);
-  boldFont_ = ui::CreateWindowFont(FW_BOLD, dpi);
-  for (HICON icon : {smallIcon_, largeIcon_, runningIcon_, stoppedIcon_})
+void TfrmMain::MakeIcons() {
+  for (HICON icon : {smallIcon_, largeIcon_})
     if (icon) DestroyIcon(icon);
-  smallIcon_ = dpi::LoadSmallIcon(instance_, L"MAINICON", dpi);
-  largeIcon_ = dpi::LoadLargeIcon(instance_, L"MAINICON", dpi);
-  // The notification area shows small icons at the DPI of the screen.
-  stoppedIcon_ = dpi::LoadSmallIcon(instance_, L"ICO_002", dpi);
-  runningIcon_ = dpi::LoadSmallIcon(instance_, L"ICO_001", dpi);
+  smallIcon_ = dpi::LoadSmallIcon(instance_, L"MAINICON", Dpi());
+  largeIcon_ = dpi::LoadLargeIcon(instance_, L"MAINICON", Dpi());
+  tray_.MakeStateIcons();
   if (hwnd_) {
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_));
@@ -161,103 +160,43 @@ void TfrmMain::MakeDpiResources(UINT dpi) {
 void TfrmMain::CreateWindowAndControls() {
   RegisterWindowClassFor<TfrmMain>(
       {kMainWindowClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), LoadIconW(instance_, L"MAINICON")});
-  // Windows sends no DPI message at creation: the window starts at the system's DPI and, when it
-  // turns out to be on a monitor of another, lays itself out again below.
-  MakeDpiResources(dpi::SystemDpi());
-  hwnd_ = CreateOwnedWindow(kMainWindowClass, this, kMainExStyle, txt::AppTitle, kMainStyle, FrameFor(dpi_),
+  hwnd_ = CreateOwnedWindow(kMainWindowClass, this, kMainExStyle, txt::AppTitle, kMainStyle, dpi::FrameAround(layout::kClientWidth, layout::kClientHeight, kMainStyle, kMainExStyle, Dpi()),
                             ApplicationHandle());
-  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_));
+  MakeIcons();
 
-  pagMain = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, 0,
-                            0, hwnd_, reinterpret_cast<HMENU>(idPageControl), instance_, nullptr);
-  SendMessageW(pagMain, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  dpi::Place(pagMain, layout::kPageControl, dpi_);
+  tabs_.Create(hwnd_, idPageControl, layout::kPageControl, Font(false), Dpi());
 
-  btnOk = ui::Button(hwnd_, idOk, txt::Ok, layout::kOk, font_);
-  btnCancel = ui::Button(hwnd_, idCancel, txt::CancelDesign, layout::kCancel, font_, BS_DEFPUSHBUTTON);
-  btnApply = ui::Button(hwnd_, idApply, txt::Apply, layout::kApply, font_);
+  btnOk = ui::Button(hwnd_, idOk, txt::Ok, layout::kOk, Font(false));
+  btnCancel = ui::Button(hwnd_, idCancel, txt::CancelDesign, layout::kCancel, Font(false), BS_DEFPUSHBUTTON);
+  btnApply = ui::Button(hwnd_, idApply, txt::Apply, layout::kApply, Font(false));
   ui::Enable(btnApply, pending_);
-  CreateActions();
-  CreateMenus();
-  RebuildTabs();
-  FitFrameToClientArea();
-  PlaceWindow();
-  if (const UINT actual = dpi::ForWindow(hwnd_); actual != dpi_) ChangeDpi(actual, nullptr);
-}
-
-// The client area is the design's, whatever frame the system draws around it (a suggested
-// rectangle, or a frame that does not follow the DPI, as under Wine, may be off by a few pixels).
-void TfrmMain::FitFrameToClientArea() {
-  RECT window{}, client{};
-  GetWindowRect(hwnd_, &window);
-  GetClientRect(hwnd_, &client);
-  const RECT want = dpi::Scale({0, 0, layout::kClientWidth, layout::kClientHeight}, dpi_);
-  const int width = (window.right - window.left) - client.right + want.right;
-  const int height = (window.bottom - window.top) - client.bottom + want.bottom;
-  if (client.right != want.right || client.bottom != want.bottom)
-    SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  acOpenCPA.Bind(txt::OpenCPA, idMenuOpenCPA, [this] { acOpenCPAExecute(); });
+  acCloseCPA.Bind(txt::CloseCPA, idMenuCloseCPA, [this] { acCloseCPAExecute(); });
+  acAliasManager.Bind(txt::AliasManager, idMenuAliasManager, [this] { acAliasManagerExecute(); });
+  acConfigTools.Bind(txt::ConfigTools, idMenuConfigTools, [this] { acConfigToolsExecute(); });
+  tools_.SetTrayMenu(
+      tray_.BuildMenu({acOpenCPA, start_.acStartServer, start_.acStopServer, acAliasManager, acConfigTools}),
+      idMenuCloseCPA, acCloseCPA.caption);
+  tabs_.Rebuild(Dpi());
+  // The client area is the design's, whatever frame the system draws around it (a frame that does
+  // not follow the DPI, as under Wine, may be off by a few pixels).
+  dpi::FitClientArea(hwnd_, layout::kClientWidth, layout::kClientHeight, Dpi());
+  dpi::CentreOver(hwnd_, nullptr);
+  if (const UINT actual = dpi::ForWindow(hwnd_); actual != Dpi()) ChangeDpi(actual, nullptr);
 }
 
 // Moved to a monitor of another DPI, or the scaling changed: everything is laid out again from
 // its design units, with fonts and icons made for the new DPI. suggested: the rectangle Windows
 // proposes (taking it avoids a loop of DPI changes); none: the window keeps its place.
 void TfrmMain::ChangeDpi(UINT dpi, const RECT* suggested) {
-  const UINT oldDpi = dpi_;
-  const HFONT oldFont = font_, oldBold = boldFont_;
-  MakeDpiResources(dpi);
+  fonts_.Rescale(hwnd_, dpi);
+  MakeIcons();
   if (suggested) {
     SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  FitFrameToClientArea();
-  dpi::Relayout(hwnd_, oldDpi, dpi, {{oldFont, font_}, {oldBold, boldFont_}});
-  RebuildTabs();
-  for (HFONT font : {oldFont, oldBold}) DeleteObject(font);
-  UpdateTrayIcon(running_ ? runningIcon_ : stoppedIcon_, trayToolTip_);
-}
-
-void TfrmMain::CreateActions() {
-  acOpenCPA.Bind(txt::OpenCPA, idMenuOpenCPA, [this] { acOpenCPAExecute(); });
-  acCloseCPA.Bind(txt::CloseCPA, idMenuCloseCPA, [this] { acCloseCPAExecute(); });
-  acAliasManager.Bind(txt::AliasManager, idMenuAliasManager, [this] { acAliasManagerExecute(); });
-  acConfigTools.Bind(txt::ConfigTools, idMenuConfigTools, [this] { acConfigToolsExecute(); });
-}
-
-void TfrmMain::CreateMenus() {
-  pmSysTray = CreatePopupMenu();
-  AppendMenuW(pmSysTray, MF_STRING, idMenuOpenCPA, acOpenCPA.caption.c_str());
-  SetMenuDefaultItem(pmSysTray, idMenuOpenCPA, FALSE);
-  AppendMenuW(pmSysTray, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(pmSysTray, MF_STRING, idMenuStartServer, start_.acStartServer.caption.c_str());
-  AppendMenuW(pmSysTray, MF_STRING, idMenuStopServer, start_.acStopServer.caption.c_str());
-  AppendMenuW(pmSysTray, MF_STRING, idMenuAliasManager, acAliasManager.caption.c_str());
-  AppendMenuW(pmSysTray, MF_STRING, idMenuConfigTools, acConfigTools.caption.c_str());
-  AppendMenuW(pmSysTray, MF_SEPARATOR, 0, nullptr);
-  tools_.SetTrayMenu(pmSysTray, idMenuCloseCPA, acCloseCPA.caption);
-}
-
-// In the tray menu the restart takes the place of the start and stop items it cannot use.
-void TfrmMain::ShowTrayServerItems(bool elevationOffered) {
-  for (UINT id : {idMenuStartServer, idMenuStopServer, idMenuRestartElevated}) DeleteMenu(pmSysTray, id, MF_BYCOMMAND);
-  constexpr UINT kServerItemsAt = 2;  // after "open" and its separator
-  if (elevationOffered) {
-    InsertMenuW(pmSysTray, kServerItemsAt, MF_BYPOSITION | MF_STRING, idMenuRestartElevated,
-                start_.acRestartElevated.caption.c_str());
-    return;
-  }
-  InsertMenuW(pmSysTray, kServerItemsAt, MF_BYPOSITION | MF_STRING, idMenuStartServer,
-              start_.acStartServer.caption.c_str());
-  InsertMenuW(pmSysTray, kServerItemsAt + 1, MF_BYPOSITION | MF_STRING, idMenuStopServer,
-              start_.acStopServer.caption.c_str());
-}
-
-void TfrmMain::PlaceWindow() {
-  RECT wr;
-  GetWindowRect(hwnd_, &wr);
-  const int w = wr.right - wr.left, h = wr.bottom - wr.top;
-  SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2,
-               0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  dpi::FitClientArea(hwnd_, layout::kClientWidth, layout::kClientHeight, Dpi());
+  tabs_.Rebuild(Dpi());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -268,23 +207,19 @@ void TfrmMain::FormCreate() {
   // No message catalogue belongs to the program, so translation leaves every text as designed.
   const std::wstring firstParameter = parameters_.empty() ? std::wstring() : parameters_[0];
   CheckPreviousInstance(txt::AppTitle, txt::AppTitle, firstParameter, messages_);
-  RecordInstallDir();
+  RecordInstallFolder();
   QuitRequested = false;
   mainForm = this;
   ApplicationMessageHook = MainFormAppMessage;
 
-  trayIconOwner_ = std::make_unique<TTrayIcon>();
-  trayIconOwner_->OnClick = [this] { acOpenCPAExecute(); };
-  trayIconOwner_->PopupMenu = pmSysTray;
-  trayIconOwner_->PopupMenuOwner = hwnd_;
-  trayIconOwner_->SetToolTip(txt::AppTitle);
+  tray_.CreateIcon(hwnd_, [this] { acOpenCPAExecute(); });
 
   if (parameters_.empty()) {
     enhanced_.SetShowTrayIcon(Config().ShowTrayIcon());
   } else {
     enhanced_.SetShowTrayIcon(true);
     if (ParameterHasSwitch(parameters_[0], L"-tray")) {
-      trayIconOwner_->SetActive(true);
+      tray_.SetActive(true);
       showAtStart_ = false;
     }
   }
@@ -307,16 +242,7 @@ void TfrmMain::ApplyStoredWindowPosition() {
   const RECT r = Config().GetWinPos();
   if (r.left > 0 && r.right > r.left && r.top > 0 && r.bottom > r.top)
     SetWindowPos(hwnd_, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  if (const UINT actual = dpi::ForWindow(hwnd_); actual != dpi_) ChangeDpi(actual, nullptr);
-}
-
-void TfrmMain::RecordInstallDir() {
-  std::wstring folder = ProgramFolder();
-  std::wstring stored;
-  if (RegKey key = RegKey::Open(HKEY_LOCAL_MACHINE, kInstallKey, KEY_READ)) stored = key.ReadString(L"InstallDir").value_or(L"");
-  if (Lower(stored) == Lower(folder)) return;
-  // Without administrator rights the key cannot be opened for writing; that is fine.
-  if (RegKey key = RegKey::Create(HKEY_LOCAL_MACHINE, kInstallKey)) key.WriteString(L"InstallDir", folder);
+  if (const UINT actual = dpi::ForWindow(hwnd_); actual != Dpi()) ChangeDpi(actual, nullptr);
 }
 
 // A start-up failure is shown; the program ends when its message loop takes the quit request.
@@ -337,6 +263,10 @@ void TfrmMain::SetInstallation(TInstallation found) {
   ServerServiceName = installation_.serverServiceName;
   GuardianServiceName = installation_.guardianServiceName;
   ServerFound = installation_.Found();
+  // A change of either service's state shows at once; the timer asks only for what is not pushed.
+  platform_.services.Follow({installation_.serverServiceName, installation_.guardianServiceName}, [this] {
+    if (!ApplicationBusy()) start_.RefreshServerState();
+  });
 }
 
 void TfrmMain::DiscoverInstallation() {
@@ -385,7 +315,7 @@ void TfrmMain::UseInstallation(std::size_t index) {
   std::vector<std::wstring> labels;
   for (const TInstallation& found : installations_)
     labels.push_back(InstanceLabel(VersionText(found.serverExe), found.instanceName, found.portText, found.rootDir));
-  start_.ShowInstallations(std::move(labels), index, InstanceWarning());
+  start_.ShowInstallations(std::move(labels), index, InstanceWarningText(installations_));
   ShowInstallation();
 }
 
@@ -395,7 +325,8 @@ bool TfrmMain::ChooseInstallation(std::size_t index) {
   if (index >= installations_.size() || ApplicationBusy()) return false;
   if (ChangesPending()) {
     if (platform_.dialogs.AskConfirmation(txt::ApplyBeforeSwitch) == AnswerYes) {
-      ApplySettings(false);
+      // Written, but nothing started: the server a start would bring up is the one being left.
+      ApplyChanges(false, /*mayStart=*/false);
       if (ChangesPending()) return false;  // the alias file could not be written
     } else if (platform_.dialogs.AskConfirmation(txt::DiscardBeforeSwitch) == AnswerYes) {
       tunnel_.ShowAdminLogin();
@@ -404,81 +335,23 @@ bool TfrmMain::ChooseInstallation(std::size_t index) {
       return false;
     }
   }
+  // The choice is kept only once the switch is made; a failed one leaves the previous in use.
+  const std::size_t previous = start_.ChosenInstallation();
+  try {
+    UseInstallation(index);
+  } catch (...) {
+    const std::wstring reason = CaughtErrorText();
+    if (previous < installations_.size() && previous != index) UseInstallation(previous);
+    platform_.dialogs.ShowError(reason);
+    return false;
+  }
   Config().SetChosenInstallation(installations_[index].rootDir);
-  UseInstallation(index);
   if (alias_.Created()) alias_.RefreshAliasList();
   FormShow();
   return true;
 }
 
-// Two servers that cannot both run, and the variable that breaks all but one; only said when
-// there are several installations.
-std::wstring TfrmMain::InstanceWarning() const {
-  if (installations_.size() < 2) return {};
-  std::vector<TInstanceConflictFacts> facts;
-  std::vector<const TInstallation*> compared;
-  for (const TInstallation& found : installations_) {
-    if (found.kind != skFirebird) continue;
-    const std::wstring name = found.instanceName.empty() || found.instanceName == kDefaultInstanceName
-                                  ? ExcludeTrailingDelimiter(found.rootDir)
-                                  : found.instanceName;
-    facts.push_back({name, {found.port, ToAnsi(found.port ? L"" : found.portText)}, found.ipcName});
-    compared.push_back(&found);
-  }
-  std::wstring warning;
-  for (const TConflict& conflict : FindConflicts(facts)) {
-    const TInstanceConflictFacts &a = facts[conflict.first], &b = facts[conflict.second];
-    if (!warning.empty()) warning += L" ";
-    if (conflict.kind == ConflictKind::SamePort)
-      warning += FormatTexts(txt::SamePortFmt, {a.name, b.name, compared[conflict.first]->portText});
-    else
-      warning += FormatTexts(txt::SameIpcNameFmt, {a.name, b.name, FromAnsi(a.ipcName)});
-  }
-  if (const std::wstring variable = SystemFirebirdVariable(); !variable.empty()) {
-    if (!warning.empty()) warning += L" ";
-    warning += FormatText(txt::FirebirdVariableFmt, variable);
-  }
-  return warning;
-}
-
 void TfrmMain::LoadAliasFile() { SetPageVisible(tabAlias, aliasFile_.Load(installation_.aliasFile)); }
-
-bool TfrmMain::SaveAliasFile() {
-  try {
-    aliasFile_.Save([this](const std::string& alias) {
-      const std::wstring question = FormatText(txt::alias::KeepPageVersionFmt, FromAnsi(alias));
-      return platform_.dialogs.AskConfirmation(question) == AnswerYes;
-    });
-  } catch (const EAliasFileError& e) {
-    platform_.dialogs.ShowError(txt::alias::SaveFailed + FromUtf8(e.what()));
-    return false;
-  }
-  if (alias_.Created()) alias_.RefreshAliasList();
-  return true;
-}
-
-void TfrmMain::FollowAliasFile() {
-  // A modal dialog (the alias editor) may hold a line of the list: it waits for the next turn.
-  const bool busy = !IsWindowEnabled(hwnd_);
-  if (busy || !aliasFile_.FollowDisk(ChangesPending())) return;
-  if (alias_.Created()) alias_.RefreshAliasList();
-}
-
-// The aliases of created databases that could not be written are tried once more; what still
-// waits is lost with the program, so the user is told which and where.
-void TfrmMain::TellPendingAliases() {
-  TAliasFileSync& disk = aliasFile_.Disk();
-  if (disk.Pending().empty()) return;
-  try {
-    disk.Apply();
-    return;
-  } catch (const EAliasFileError&) {
-  }
-  std::wstring text = txt::alias::PendingAtExit;
-  for (const TPendingAlias& pending : disk.Pending()) text += FromAnsi(pending.alias + "=" + pending.path) + L"\r\n";
-  text += disk.Path().wstring();
-  platform_.dialogs.ShowError(text);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Pages
@@ -494,80 +367,6 @@ TPage& TfrmMain::Page(PageId id) {
     default: return socket_;
   }
 }
-
-void TfrmMain::CreateAllPages() {
-  for (int id = 0; id < PageCount; ++id) Page(static_cast<PageId>(id)).Create(hwnd_, pageArea_);
-  ShowActivePanel();
-}
-
-void TfrmMain::RebuildTabs() {
-  TabCtrl_DeleteAllItems(pagMain);
-  int index = 0, activeIndex = -1;
-  for (int id = 0; id < PageCount; ++id) {
-    if (!tabVisible_[id]) continue;
-    TCITEMW item{};
-    item.mask = TCIF_TEXT | TCIF_PARAM;
-    item.pszText = const_cast<wchar_t*>(Page(static_cast<PageId>(id)).Caption().c_str());
-    item.lParam = id;
-    TabCtrl_InsertItem(pagMain, index, &item);
-    if (id == activePage_) activeIndex = index;
-    ++index;
-  }
-  if (activeIndex >= 0) TabCtrl_SetCurSel(pagMain, activeIndex);
-  const RECT tabs = dpi::Scale(layout::kPageControl, dpi_);
-  RECT area{0, 0, tabs.right - tabs.left, tabs.bottom - tabs.top};
-  TabCtrl_AdjustRect(pagMain, FALSE, &area);
-  OffsetRect(&area, tabs.left, tabs.top);
-  pageArea_ = area;
-  for (int id = 0; id < PageCount; ++id) {
-    TPage& page = Page(static_cast<PageId>(id));
-    if (page.Created())
-      SetWindowPos(page.Handle(), HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                   SWP_NOACTIVATE);
-  }
-  ShowActivePanel();
-}
-
-void TfrmMain::ShowActivePanel() {
-  Page(activePage_).Create(hwnd_, pageArea_);
-  for (int id = 0; id < PageCount; ++id) {
-    TPage& page = Page(static_cast<PageId>(id));
-    page.SetCurrent(id == activePage_);
-    if (page.Created()) ShowWindow(page.Handle(), id == activePage_ ? SW_SHOWNA : SW_HIDE);
-  }
-}
-
-void TfrmMain::SetActivePage(PageId page) {
-  activePage_ = page;
-  const int count = TabCtrl_GetItemCount(pagMain);
-  TabCtrl_SetCurSel(pagMain, -1);
-  for (int i = 0; i < count; ++i) {
-    TCITEMW item{};
-    item.mask = TCIF_PARAM;
-    TabCtrl_GetItem(pagMain, i, &item);
-    if (item.lParam == page) TabCtrl_SetCurSel(pagMain, i);
-  }
-  ShowActivePanel();
-}
-
-void TfrmMain::SelectNeighbourPage(int step) {
-  const int count = TabCtrl_GetItemCount(pagMain);
-  if (count < 2) return;
-  const int next = (TabCtrl_GetCurSel(pagMain) + step + count) % count;
-  TCITEMW item{};
-  item.mask = TCIF_PARAM;
-  TabCtrl_GetItem(pagMain, next, &item);
-  SetActivePage(static_cast<PageId>(item.lParam));
-  pagMainChange();
-}
-
-void TfrmMain::SetPageVisible(PageId page, bool visible) {
-  if (tabVisible_[page] == visible) return;
-  tabVisible_[page] = visible;
-  RebuildTabs();
-}
-
-void TfrmMain::pagMainChange() { Page(activePage_).Activated(); }
 
 // ---------------------------------------------------------------------------------------------
 // Pending changes, buttons, actions
@@ -585,10 +384,12 @@ void TfrmMain::FormShow() { ShowPendingChanges(false); }
 // Every page writes what it holds: the startup settings (and the question whether to start
 // now), the alias file, the tray tools, the login and the program's own Run entry.
 // A failed save of the alias file keeps the changes pending, so Apply can be tried again.
-void TfrmMain::ApplySettings(bool withSender) {
+void TfrmMain::ApplySettings(bool withSender) { ApplyChanges(withSender, /*mayStart=*/true); }
+
+void TfrmMain::ApplyChanges(bool withSender, bool mayStart) {
   if (ApplicationBusy()) return;
-  start_.ApplyStartupSettings(withSender);
-  const bool aliasesSaved = !start_.CanAdminister() || SaveAliasFile();
+  start_.ApplyStartupSettings(withSender, mayStart);
+  const bool aliasesSaved = !start_.CanAdminister() || alias_.SaveFile();
   tools_.RebuildTrayToolsMenu();
   tunnel_.ApplyAdminLogin();
   WriteRunEntry(L"Vantrel", ProgramFilePath(), L"-tray", enhanced_.ShowTrayIcon(), false);
@@ -639,10 +440,10 @@ void TfrmMain::ActionListUpdate() {
   for (int id = 0; id < PageCount; ++id) {
     TPage& page = Page(static_cast<PageId>(id));
     page.UpdateActions(page.Current());
-    page.FollowActions({page.ContextMenu(), pmSysTray});
+    page.FollowActions({page.ContextMenu(), TrayMenu()});
   }
   for (TAction* a : {&acOpenCPA, &acCloseCPA, &acAliasManager, &acConfigTools})
-    EnableMenuItem(pmSysTray, a->menuId, MF_BYCOMMAND | (a->enabled ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(TrayMenu(), a->menuId, MF_BYCOMMAND | (a->enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -675,7 +476,7 @@ bool TfrmMain::FormCloseQuery() {
     ShowWindow(hwnd_, SW_HIDE);
     return false;
   }
-  TellPendingAliases();
+  alias_.TellPendingAtExit();
   return true;
 }
 
@@ -730,22 +531,12 @@ void TfrmMain::TimerTimer() {
   SetTimerEnabled(false);
   try {
     start_.RefreshServerState();
-    FollowAliasFile();
+    alias_.FollowFile();
   } catch (...) {
     platform_.dialogs.ShowError(CaughtErrorText());
     return;
   }
   SetTimerEnabled(true);
-}
-
-void TfrmMain::UpdateTrayIcon(HICON icon, const std::wstring& toolTip) {
-  running_ = icon == runningIcon_;
-  trayIcon_ = icon;
-  trayToolTip_ = toolTip;
-  if (trayIconOwner_) {
-    trayIconOwner_->SetIcon(icon);
-    trayIconOwner_->SetToolTip(toolTip);
-  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -796,12 +587,8 @@ LRESULT TfrmMain::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_NOTIFY: {
       const NMHDR& header = *reinterpret_cast<NMHDR*>(lp);
-      if (header.hwndFrom == pagMain && header.code == TCN_SELCHANGE) {
-        TCITEMW item{};
-        item.mask = TCIF_PARAM;
-        TabCtrl_GetItem(pagMain, TabCtrl_GetCurSel(pagMain), &item);
-        activePage_ = static_cast<PageId>(item.lParam);
-        ShowActivePanel();
+      if (header.hwndFrom == tabs_.Handle() && header.code == TCN_SELCHANGE) {
+        tabs_.FollowSelection();
         pagMainChange();
       }
       return 0;

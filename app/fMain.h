@@ -10,13 +10,17 @@
 #include "aliases/AliasFile.h"
 #include "aliases/AliasPage.h"
 #include "app/AboutPage.h"
+#include "app/TrayPresence.h"
 #include "app/uSingleInst.h"
+#include "remote/AttachmentsWatch.h"
 #include "remote/SocketPage.h"
 #include "remote/TunnelPage.h"
 #include "server/EnhancedPage.h"
 #include "server/Installation.h"
 #include "server/StartPage.h"
+#include "shell/Dpi.h"
 #include "shell/Page.h"
+#include "shell/PageTabs.h"
 #include "shell/TrayIcon.h"
 #include "tools/ToolsPage.h"
 
@@ -57,13 +61,15 @@ class TfrmMain final : public IPageHost {
   void SetTimerEnabled(bool enabled);
 
   // Pages: each is created when it is first shown, the rest once start-up is done.
-  void SetActivePage(PageId page);
-  PageId ActivePage() const { return activePage_; }
-  void pagMainChange();
-  void SetPageVisible(PageId page, bool visible);
-  bool PageTabVisible(PageId page) const { return tabVisible_[page]; }
-  void SelectNeighbourPage(int step);
-  void CreateAllPages();
+  void SetActivePage(PageId page) { tabs_.Select(page); }
+  PageId ActivePage() const { return static_cast<PageId>(tabs_.Active()); }
+  void pagMainChange() { Page(ActivePage()).Activated(); }
+  void SetPageVisible(PageId page, bool visible) { tabs_.SetVisible(page, visible, Dpi()); }
+  bool PageTabVisible(PageId page) const { return tabs_.Visible(page); }
+  void SelectNeighbourPage(int step) {
+    if (tabs_.SelectNeighbour(step)) pagMainChange();
+  }
+  void CreateAllPages() { tabs_.CreateAll(); }
   TStartPage& StartPage() { return start_; }
   TEnhancedPage& EnhancedPage() { return enhanced_; }
   TAliasPage& AliasPage() { return alias_; }
@@ -81,27 +87,24 @@ class TfrmMain final : public IPageHost {
   bool ChooseInstallation(std::size_t index);
   TAliasFile& AliasFile() { return aliasFile_; }
   void LoadAliasFile();
-  // Apply's part: false (the message shown) when the file could not be written.
-  bool SaveAliasFile();
-  // Shows what changed in the file on disk, unless the user has unapplied changes.
-  void FollowAliasFile();
 
   // The notification-area icon's image and tooltip follow every refresh.
-  void UpdateTrayIcon(HICON icon, const std::wstring& toolTip);
-  const std::wstring& TrayToolTip() const { return trayToolTip_; }
-  HICON TrayIconImage() const { return trayIcon_; }
-  HICON StateIcon(bool running) const { return running ? runningIcon_ : stoppedIcon_; }
-  TTrayIcon* TrayIcon() { return trayIconOwner_.get(); }
-  HMENU TrayMenu() const { return pmSysTray; }
+  const std::wstring& TrayToolTip() const { return tray_.ToolTip(); }
+  HICON TrayIconImage() const { return tray_.Image(); }
+  HICON StateIcon(bool running) const { return tray_.StateIcon(running); }
+  TTrayIcon* TrayIcon() { return tray_.Icon(); }
+  HMENU TrayMenu() const { return tray_.Menu(); }
 
   // IPageHost
   Platform& Sys() override { return platform_; }
   HWND Window() const override { return hwnd_; }
-  HFONT Font(bool bold) const override { return bold ? boldFont_ : font_; }
+  HFONT Font(bool bold) const override { return bold ? fonts_.Bold() : fonts_.Normal(); }
   const TInstallation& Installation() const override { return installation_; }
   void AnyChangeToSettings() override;
   bool ChangesPending() const override { return pending_; }
   void ApplySettings(bool withSender) override;
+  // Apply; mayStart false writes the startup settings without their start step.
+  void ApplyChanges(bool withSender, bool mayStart);
   void RefreshCurrentPage() override { pagMainChange(); }
   void Quit() override { acCloseCPAExecute(); }
   void RestartElevated() override;
@@ -117,35 +120,24 @@ class TfrmMain final : public IPageHost {
 
   // Display scaling: the DPI the window is laid out for, and a change to another one (as
   // WM_DPICHANGED brings it; suggested may be null).
-  UINT Dpi() const { return dpi_; }
+  UINT Dpi() const { return fonts_.Dpi(); }
   void ChangeDpi(UINT dpi, const RECT* suggested);
 
  private:
-  RECT FrameFor(UINT dpi) const;
-  void FitFrameToClientArea();
-  void MakeDpiResources(UINT dpi);
+  void MakeIcons();
   // A start or stop waits: Apply, OK and the tray's server items wait with it.
   void OnBusyChanged(bool busy);
   void HandleCommand(int id, int code, HWND control);
 
   void CreateWindowAndControls();
-  void CreateActions();
-  void CreateMenus();
   void ConnectPages();
-  void RebuildTabs();
-  void ShowActivePanel();
-  void PlaceWindow();
   void FormCreate();
   bool FormCloseQuery();
-  void RecordInstallDir();
   void ApplyStoredWindowPosition();
-  void ShowTrayServerItems(bool elevationOffered);
   void FailStartUp(const std::wstring& message);
   void UseInstallation(std::size_t index);
   void ShowInstallation();
-  std::wstring InstanceWarning() const;
   void ShowPendingChanges(bool pending);
-  void TellPendingAliases();
   TPage& Page(PageId id);
   std::vector<TAction*> AllActions();
 
@@ -154,13 +146,12 @@ class TfrmMain final : public IPageHost {
   std::vector<std::wstring> parameters_;
   InstanceMessages messages_;
   HWND hwnd_ = nullptr;
-  HFONT font_ = nullptr, boldFont_ = nullptr;
-  HICON runningIcon_ = nullptr, stoppedIcon_ = nullptr, smallIcon_ = nullptr, largeIcon_ = nullptr;
-  UINT dpi_ = 96;
-  bool running_ = false;         // the tray icon shows the running image
+  // Windows sends no DPI message at creation: the window starts at the system's DPI and, when it
+  // turns out to be on a monitor of another, lays itself out again.
+  dpi::TWindowFonts fonts_{dpi::SystemDpi()};
+  HICON smallIcon_ = nullptr, largeIcon_ = nullptr;
   bool closeAfterWait_ = false;  // a real close came during a start or stop
-  HWND pagMain = nullptr, btnOk = nullptr, btnCancel = nullptr, btnApply = nullptr;
-  HMENU pmSysTray = nullptr;
+  HWND btnOk = nullptr, btnCancel = nullptr, btnApply = nullptr;
   TAction acOpenCPA, acCloseCPA, acAliasManager, acConfigTools;
 
   TInstallation installation_;
@@ -173,16 +164,13 @@ class TfrmMain final : public IPageHost {
   TAboutPage about_;
   TTunnelPage tunnel_;
   TSocketPage socket_;
-  std::unique_ptr<TTrayIcon> trayIconOwner_;
+  TAttachmentsWatch attachments_;
+  TTrayPresence tray_{instance_};
 
-  bool tabVisible_[PageCount];
-  RECT pageArea_{};
-  PageId activePage_ = tabStartup;
+  TPageTabs tabs_{{&start_, &enhanced_, &alias_, &tools_, &about_, &tunnel_, &socket_}, tabStartup};
   bool showAtStart_ = true;
   bool timerEnabled_ = false;
   bool pending_ = false;  // Apply has something to write
-  std::wstring trayToolTip_;
-  HICON trayIcon_ = nullptr;
 };
 
 }  // namespace vantrel

@@ -11,6 +11,7 @@
 #include "app/Platform.h"
 #include "app/fMain.h"
 #include "app/uSingleInst.h"
+#include "shell/Dpi.h"
 #include "shell/OsError.h"
 
 using namespace vantrel;
@@ -54,6 +55,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   std::vector<std::wstring> parameters = CommandLineParameters();
   WaitForHandOver(parameters, kHandOverWaitMs);
 
+  // Where the manifest's awareness did not take (an old loader, a shim), the thread asks for it.
+  dpi::BecomePerMonitorAware();
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_BAR_CLASSES |
                                                       ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES |
                                                       ICC_UPDOWN_CLASS};

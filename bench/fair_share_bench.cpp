@@ -30,7 +30,10 @@ class TBenchHost : public TMutexCommandHost {
   std::vector<std::string> AliasLines() override { return {}; }
   std::string DefaultPath() override { return "/tmp/"; }
   bool HasAliasName(const std::string&) override { return false; }
-  void AddAlias(const std::string&, const std::string&) override {}
+  std::optional<std::string> NewAliasProblem(const std::string&, const std::string&) override { return {}; }
+  void ReserveAlias(const std::string&) override {}
+  void ReleaseAlias(const std::string&) override {}
+  bool AddAlias(const std::string&, const std::string&) override { return true; }
   void KeepAliasPending(const std::string&, const std::string&, const std::string&) override {}
   void RefreshCurrentPage() override {}
   char DateSeparator() override { return '.'; }

@@ -9,6 +9,7 @@
 #include "app/Application.h"
 #include "app/Platform.h"
 #include "app/fMain.h"
+#include "server/uService.h"
 
 using namespace vantrel;
 
@@ -33,6 +34,13 @@ int wmain() {
                   InstanceMessages{RegisterWindowMessageW(L"RestoreFromTray"),
                                    RegisterWindowMessageW(L"ExitVANTREL")});
     form.SetTimerEnabled(false);
+    // The services' states arrive by notification once the manager has answered the first time.
+    for (int waited = 0; waited < 200 && !form.Sys().services.Pushed(); ++waited) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      Sleep(50);
+    }
+    std::printf("service states: %s\n", form.Sys().services.Pushed() ? "pushed by the system" : "asked for (no notifications)");
     const int refreshes = 200;
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
@@ -56,6 +64,9 @@ int wmain() {
     each("service setup (guardian)", [&] { sys.services.QueryServiceSetup(form.GuardianServiceName); });
     each("may control services", [&] { sys.services.CanControlServices(); });
     each("server window lookup", [&] { sys.probes.ProgramWindowExists(form.ServerWindowClass, form.RootDir); });
+    // The rest of a tick of the status timer, and what the message loop does after each message.
+    each("alias file followed", [&] { form.AliasPage().FollowFile(); });
+    each("actions updated", [&] { form.ActionListUpdate(); });
     form.acCloseCPAExecute();
   }
 

@@ -144,9 +144,20 @@ Vantrel::Vantrel(const std::wstring& arguments, bool waitIdle) {
 }
 
 Vantrel::~Vantrel() {
+  // Asked to end as "vantrel.exe -exit" asks, so that it lets go of what it holds (the services it
+  // follows: Wine keeps a killed process's service handles open); killed only when it does not end.
   if (Running()) {
-    TerminateProcess(pi_.hProcess, 99);
-    WaitForSingleObject(pi_.hProcess, 5000);
+    const UINT exitRequest = RegisterWindowMessageW(L"ExitVANTREL");
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"TApplication", nullptr)) != nullptr) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner == pi_.dwProcessId) PostMessageW(window, exitRequest, 0, 0);
+    }
+    if (!WaitExit(15000)) {
+      TerminateProcess(pi_.hProcess, 99);
+      WaitForSingleObject(pi_.hProcess, 5000);
+    }
   }
   CloseHandle(pi_.hThread);
   CloseHandle(pi_.hProcess);

@@ -234,3 +234,36 @@ TEST_F(Protocol, BinLayoutCreatesThroughTheLibraryInItsBinFolder) {
             std::string::npos);
   EXPECT_EQ(LoadedFrom("pipe.fdb"), (root / L"bin" / L"fbclient.dll").string());
 }
+
+// vantrel.exe's listener refuses what once left a line the server refuses, and the replaced
+// databases.conf keeps the attributes it had (ReplaceFileW) and every byte it held.
+TEST_F(Protocol, HostileRequestsAreRefusedAndTheServersFileKeepsItsBytesAndAttributes) {
+  const int port = FreePort();
+  const fs::path root = LayWithOwnLibrary(L"protocol-hostile", Kind::FirebirdRoot, port);
+  const fs::path conf = root / L"databases.conf";
+  std::ofstream(conf, std::ios::binary | std::ios::app)
+      << "security.db = $(dir_secDb)/security5.fdb\n{\n\tRemoteAccess = false\n}\n# no line end here";
+  ASSERT_TRUE(SetFileAttributesW(conf.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_EQ(GetFileAttributesW(conf.c_str()) & FILE_ATTRIBUTE_HIDDEN, DWORD(FILE_ATTRIBUTE_HIDDEN));
+  const std::string before = ReadBytes(conf);
+  Vantrel app;
+  ASSERT_NE(app.WaitMainWindow(), nullptr);
+  TLineClient client;
+  ASSERT_TRUE(WaitFor([&] { return client.Connect(port); }));
+  client.ReadLine();
+  for (const std::string fields : {"h1.fdb>#>#}", "h2.fdb>#>#{", "h3{>#>#h3", "h4\".fdb>#>#h4",
+                                   "h5.fdb>#>#include C:\\x", "h6.fdb >#>#h6", "$(root)\\h7.fdb>#>#h7",
+                                   "h8\\>#>#h8"}) {
+    const std::string reply = client.Ask("#CREATE_DB#>#" + fields + ">#4096").value_or("(none)");
+    EXPECT_EQ(reply.rfind("#Create_db error >", 0), 0u) << fields << ": " << reply;
+    EXPECT_NE(reply.find("< invalid "), std::string::npos) << fields << ": " << reply;
+  }
+  EXPECT_EQ(ReadBytes(conf), before);
+  for (const auto& entry : fs::directory_iterator(root / L"Data")) ADD_FAILURE() << entry.path() << " was made";
+
+  EXPECT_EQ(client.Ask("#CREATE_DB#>#good.fdb>#>#good>#4096"), "#Create_db Okey >" + data + "good.fdb db Created...");
+  const std::string after = ReadBytes(conf);
+  EXPECT_EQ(after, before + "\r\ngood=" + data + "good.fdb");
+  const DWORD attributes = GetFileAttributesW(conf.c_str());
+  EXPECT_EQ(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE), DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+}

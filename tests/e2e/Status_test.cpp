@@ -144,17 +144,17 @@ TEST_P(Status, AWaitingStopKeepsTheWindowAliveAndTakesNoSecondClick) {
   Click(main, vantrel::idStartStop);
   ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(button); }, 5000)) << "the stop never began";
   Click(main, vantrel::idStartStop);
-  int answered = 0, missed = 0;
-  while (!IsWindowEnabled(button) && !app.WaitMessageBox(0) && answered + missed < 300) {
+  // Each ping may wait as long as a loaded machine needs; it counts only when its answer came
+  // while the stop was still waiting (the button still held after it). A window that did not
+  // read its messages during the wait would answer only after it.
+  int answeredDuringTheWait = 0;
+  while (!IsWindowEnabled(button) && !app.WaitMessageBox(0)) {
     DWORD_PTR result = 0;
-    if (SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result))
-      ++answered;
-    else
-      ++missed;
+    const bool answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 60000, &result) != 0;
+    if (answered && !IsWindowEnabled(button) && !app.WaitMessageBox(0)) ++answeredDuringTheWait;
     Sleep(100);
   }
-  EXPECT_EQ(missed, 0) << "the window did not answer during the wait";
-  EXPECT_GT(answered, 10) << "the wait was shorter than a second";
+  EXPECT_GE(answeredDuringTheWait, 3) << "the window did not answer during the wait";
 
   HWND box = app.WaitMessageBox();
   ASSERT_NE(box, nullptr);

@@ -94,6 +94,17 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
   return true;
 }
 
+bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return condition();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(kPoll.count()), QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  return true;
+}
+
 std::wstring LayoutRoot(Kind kind) {
   const wchar_t* name = kind == Kind::Firebird ? L"firebird" : kind == Kind::FirebirdRoot ? L"firebird5" : L"interbase";
   return FolderOf(OwnBinFolder()) + L"\\sim\\" + name;

@@ -19,6 +19,8 @@ using namespace std::chrono_literals;
 inline constexpr auto kStartTimeout = 15s;
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+// The same while dispatching this thread's messages (what a window of the test is told arrives).
+bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 // <build>/sim/<kind> (firebird, interbase, firebird5), laid out by the build beside the test's bin folder.
 std::wstring LayoutRoot(Kind kind);

@@ -103,6 +103,18 @@ TEST_F(AliasDialog, TextTheAliasFileCannotHoldAsTypedIsRefused) {
   EXPECT_EQ(PressOkFrom(dialog->edtDatabase), dialog->edtAliasName);
   dialog->SetAliasName(L"line\nbreak");
   EXPECT_EQ(PressOkFrom(dialog->edtDatabase), dialog->edtAliasName);
+  // What the server would read as something else, or refuse the file for.
+  for (const wchar_t* name : {L"}", L"{", L"a\"b", L"include C:\\x", L"a$(b)"}) {
+    dialog->SetAliasName(name);
+    EXPECT_EQ(PressOkFrom(dialog->edtDatabase), dialog->edtAliasName) << ToUtf8(name);
+  }
+  dialog->SetAliasName(L"ok");
+  const std::wstring braced = folder + L"\\stock{1}.fdb";
+  CloseHandle(CreateFileW(braced.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  dialog->SetDatabase(braced);
+  EXPECT_EQ(PressOkFrom(dialog->edtAliasName), dialog->edtDatabase);
+  DeleteFileW(braced.c_str());
+  dialog->SetDatabase(database);
   // Letters of the code page pass.
   dialog->SetAliasName(L"Müşteri");
   EXPECT_EQ(PressOkFrom(dialog->edtDatabase), nullptr);

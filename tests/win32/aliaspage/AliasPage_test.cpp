@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <functional>
 #include <tuple>
 
 #include "aliases/AliasTexts.h"
@@ -54,7 +55,8 @@ MSG KeyDown(HWND target, WPARAM key) {
 
 class AliasPage : public MainWindow {
  protected:
-  void CreateWith(const std::string& aliasLines, bool readOnly = false) {
+  // beforeCreate runs once the file is written, before the window reads it.
+  void CreateWith(const std::string& aliasLines, bool readOnly = false, const std::function<void()>& beforeCreate = {}) {
     root = MakeRoot(true);
     aliasFile = root + L"\\aliases.conf";
     SetFileAttributesW(aliasFile.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -64,6 +66,7 @@ class AliasPage : public MainWindow {
     for (const wchar_t* name : {L"a.fdb", L"b.fdb"}) {
       std::ofstream(std::filesystem::path(root + L"\\data\\" + name)) << "db";
     }
+    if (beforeCreate) beforeCreate();
     Create();
     form->SetActivePage(TfrmMain::tabAlias);
     form->pagMainChange();
@@ -392,6 +395,42 @@ TEST_F(AliasPage, PathColumnTakesTheRestOfTheWidthButNeverLessThanNothing) {
 }
 
 }  // namespace
+// Held by a scanner or a backup at start: read-only for the moment, editable once it is free.
+// Held a moment at Apply: waited for with the window's messages read, then written.
+TEST_F(AliasPage, AFileHeldAtStartOrAtApplyIsWaitedForNotGivenUp) {
+  static HANDLE held = INVALID_HANDLE_VALUE;
+  auto hold = [this] {
+    held = CreateFileW(aliasFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  };
+  CreateWith("main=C:\\db\\main.fdb\r\n", false, hold);
+  EXPECT_TRUE(form->AliasFile().ReadOnly());
+  CloseHandle(held);
+  bool editable = false;
+  for (int i = 0; i < 300 && !editable; ++i) {  // the file is looked at again every few seconds
+    form->TimerTimer();
+    form->ActionListUpdate();
+    editable = form->AliasPage().acAddAlias.enabled;
+    if (!editable) Sleep(100);
+  }
+  ASSERT_TRUE(editable);
+
+  EditorAnswer answer{L"held", Data(L"a.fdb")};
+  {
+    DialogDriver driver(answer.Steps());
+    form->AliasPage().acAddAliasExecute();
+  }
+  hold();
+  // Freed by a timer that only the Apply's own wait can run.
+  SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    CloseHandle(held);
+  });
+  form->ApplySettings(false);
+  EXPECT_TRUE(dialogs.errors.empty()) << (dialogs.errors.empty() ? "" : ToUtf8(dialogs.errors[0]));
+  EXPECT_NE(ReadBytes(aliasFile).find("held=" + AnsiData(L"a.fdb")), std::string::npos);
+}
 
 // A created database whose alias could not be written waits; ending the program while the file
 // is still held tells the user which alias and which file, and a later end with the file free

@@ -2,6 +2,9 @@
 // control at its design rectangle scaled, the fonts scaled, no caption wider than its control;
 // a change of DPI and back leaves the same rectangles. CTest runs this program once more at 120,
 // 144 and 192 DPI, each in a Wine prefix of its own (scripts/wine-dpi).
+#include <windows.h>
+#include <commctrl.h>
+
 #include <cstdlib>
 #include <map>
 #include <tuple>
@@ -64,16 +67,35 @@ std::map<HWND, RECT> PlacedRects(HWND top) {
   return placed;
 }
 
+// Controls that place themselves: a status bar along its parent's bottom, an up-down control
+// beside its edit, a page in its tab control, and whatever a list view or a combo box makes inside
+// itself.
+bool PlacesItself(HWND control) {
+  const std::wstring cls = ClassOf(control), parent = ClassOf(GetParent(control));
+  // The pages fill the tab control's display area, which the main window works out.
+  return cls == STATUSCLASSNAMEW || cls == UPDOWN_CLASSW || cls == L"TTabSheet" || parent == WC_LISTVIEWW ||
+         parent == WC_COMBOBOXW;
+}
+
+// The design edge at a DPI, worked out here rather than by the helpers under test: rounded to
+// the nearest pixel.
+int EdgeAt(int designUnits, UINT dpi) { return (designUnits * static_cast<int>(dpi) + 48) / 96; }
+
 void ExpectPlacedAt(HWND top, UINT dpi) {
   int checked = 0;
-  ui::Rect design{};
   for (HWND child : Descendants(top)) {
-    if (!dpi::DesignRect(child, design)) continue;
+    if (PlacesItself(child)) continue;
+    ui::Rect design{};
+    if (!dpi::DesignRect(child, design)) {
+      ADD_FAILURE() << Describe(child) << " was not placed from design units";
+      continue;
+    }
     ++checked;
-    const RECT want = dpi::Scale(design, dpi), got = InParent(child);
-    EXPECT_TRUE(Near(want, got)) << Describe(child) << " at " << dpi << " DPI: " << got.left << "," << got.top << " "
-                                 << got.right << "," << got.bottom << " instead of " << want.left << "," << want.top
-                                 << " " << want.right << "," << want.bottom;
+    const RECT want{EdgeAt(design.x, dpi), EdgeAt(design.y, dpi), EdgeAt(design.x + design.w, dpi),
+                    EdgeAt(design.y + design.h, dpi)};
+    const RECT got = InParent(child);
+    EXPECT_TRUE(Near(want, got)) << Describe(child) << " at " << dpi << " DPI: " << Show(got) << " instead of "
+                                 << Show(want);
   }
   EXPECT_GT(checked, 3) << "nothing was placed from design units";
 }
@@ -194,6 +216,90 @@ TEST_F(DpiLayout, BothDialogsFollowTheScreensDpiAndItsChanges) {
     for (const auto& [control, rect] : PlacedRects(window))
       EXPECT_TRUE(Near(rect, before.at(control))) << Describe(control) << " " << Show(rect) << " was " << Show(before.at(control));
   }
+}
+
+// Monitors Wine cannot show, played by lookups of our own: the second screen is at 144 DPI and
+// to the right of the first; the taskbar is on it.
+namespace fakescreens {
+const HMONITOR kFirst = reinterpret_cast<HMONITOR>(1), kSecond = reinterpret_cast<HMONITOR>(2);
+HWND onSecond = nullptr;
+HMONITOR MonitorOf(HWND window) { return window == onSecond ? kSecond : kFirst; }
+HMONITOR Taskbar() { return kSecond; }
+HRESULT WINAPI DpiOf(HMONITOR monitor, int, UINT* x, UINT* y) {
+  *x = *y = monitor == kSecond ? 144 : 96;
+  return S_OK;
+}
+bool WorkArea(HMONITOR monitor, RECT& area) {
+  area = monitor == kSecond ? RECT{1920, 0, 3840, 1040} : RECT{0, 0, 1920, 1040};
+  return true;
+}
+}  // namespace fakescreens
+
+class FakeScreens : public MainWindow {
+ protected:
+  void SetUp() override {
+    saved_ = dpi::MonitorLookups();
+    dpi::TMonitorLookups& lookups = dpi::MonitorLookups();
+    lookups.dpiForWindow = nullptr;  // as before Windows 10: the monitor's DPI decides
+    lookups.dpiForMonitor = &fakescreens::DpiOf;
+    lookups.monitorOf = &fakescreens::MonitorOf;
+    lookups.taskbarMonitor = &fakescreens::Taskbar;
+    lookups.workArea = &fakescreens::WorkArea;
+  }
+  void TearDown() override {
+    dpi::MonitorLookups() = saved_;
+    fakescreens::onSecond = nullptr;
+  }
+  dpi::TMonitorLookups saved_;
+};
+
+TEST_F(FakeScreens, TheMonitorDecidesWithoutGetDpiForWindowTheTaskbarsForTheTrayAndTheOwnersForADialog) {
+  Create();
+  fakescreens::onSecond = form->Handle();
+  EXPECT_EQ(dpi::ForWindow(form->Handle()), 144u);
+  EXPECT_EQ(dpi::ForTaskbar(), 144u);
+  // The notification area's icons are made at the taskbar's DPI, whatever the window's.
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(form->StateIcon(false), &info));
+  BITMAP bitmap{};
+  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  for (HBITMAP b : {info.hbmColor, info.hbmMask})
+    if (b) DeleteObject(b);
+  EXPECT_EQ(bitmap.bmWidth, dpi::SystemMetric(SM_CXSMICON, 144));
+
+  TfrmAlias alias(form->Handle(), dialogs);
+  EXPECT_EQ(alias.Dpi(), 144u);
+  RECT frame{};
+  GetWindowRect(alias.Handle(), &frame);
+  EXPECT_NEAR((frame.left + frame.right) / 2, (1920 + 3840) / 2, 1);
+  EXPECT_NEAR((frame.top + frame.bottom) / 2, 1040 / 2, 1);
+}
+
+// A control placed from design units loses its two properties when it is destroyed.
+TEST(DesignRect, GoesWithTheControl) {
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+  HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, parent, nullptr, nullptr, nullptr);
+  dpi::Place(control, {4, 8, 20, 10}, 96);
+  dpi::Place(control, {5, 8, 20, 10}, 144);  // placed again: still one subclass
+  ui::Rect design{};
+  ASSERT_TRUE(dpi::DesignRect(control, design));
+  EXPECT_EQ(design.x, 5);
+  // Seen from inside the control's last message, after which nothing can be asked any more.
+  static int left = -1;
+  SetWindowSubclass(
+      control,
+      [](HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) -> LRESULT {
+        const LRESULT result = DefSubclassProc(window, msg, wp, lp);
+        if (msg == WM_NCDESTROY) {
+          left = 0;
+          ui::Rect rect{};
+          if (dpi::DesignRect(window, rect)) left = 1;
+        }
+        return result;
+      },
+      7, 0);
+  DestroyWindow(parent);
+  EXPECT_EQ(left, 0) << "the design rectangle outlived the control";
 }
 
 // Explorer started again: the icon comes back with its image and tooltip; nothing else is sent.

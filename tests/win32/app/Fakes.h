@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "app/Platform.h"
+#include "server/Probes.h"
+#include "server/StartPage.h"
+#include "server/uService.h"
 #include "shell/OsError.h"
 
 namespace fakes {
@@ -113,7 +116,7 @@ struct Dialogs : IDialogs {
   struct Browse {
     std::wstring title, root, initialFolder;
   };
-  std::vector<std::wstring> errors, questions, infos;
+  std::vector<std::wstring> errors, questions, warnings, infos;
   std::vector<int> answers;  // scripted answers, used in order; then `answer`
   int answer = AnswerYes;
   std::vector<Browse> browsed;
@@ -127,6 +130,11 @@ struct Dialogs : IDialogs {
     questions.push_back(t);
     if (questions.size() <= answers.size()) return answers[questions.size() - 1];
     return answer;
+  }
+  // Warnings are questions too, answered from the same script.
+  int AskWarning(const std::wstring& t) override {
+    warnings.push_back(t);
+    return AskConfirmation(t);
   }
   void ShowInformation(const std::wstring& t) override { infos.push_back(t); }
   bool BrowseForFolder(const std::wstring& title, const std::wstring& root,
@@ -164,6 +172,15 @@ struct Launcher : IProgramLauncher {
     error = elevationError;
     return elevationError == 0;
   }
+};
+
+// Who is connected, as the start page asks before a stop: the user's answer is scripted.
+struct Attachments : IAttachmentsSource {
+  bool mayStop = false;
+  int asked = 0;
+  void Follow(bool, bool) override {}
+  bool MayStop() override { return ++asked, mayStop; }
+  void Forget() override {}
 };
 
 }  // namespace fakes

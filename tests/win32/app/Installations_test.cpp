@@ -148,6 +148,38 @@ TEST_F(SeveralInstallations, PendingChangesAreAppliedDiscardedOrKeepTheUserWhere
   EXPECT_TRUE(services.calls.empty()) << "a discarded change was written";
 }
 
+// "Apply first" writes the startup settings without starting the server being left; the choice
+// is kept only once the switch is made, and a switch that fails leaves the previous one in use.
+TEST_F(SeveralInstallations, ApplyingBeforeASwitchStartsNothingAndAFailedSwitchKeepsThePreviousInUse) {
+  CreateBoth();
+  const std::size_t fb5Index = Fb5Index();
+  HWND autostart = Ctl(*form, idAutostart);
+  if (ui::IsChecked(autostart)) {
+    Tick(autostart, false);
+    form->FormShow();
+  }
+  Tick(autostart, true);  // with autostart on, an Apply starts a stopped server
+  ASSERT_TRUE(form->ChangesPending());
+  services.calls.clear();
+  dialogs.answers = {AnswerYes};  // apply first
+  ASSERT_TRUE(form->ChooseInstallation(fb5Index));
+  for (const std::wstring& call : services.calls) EXPECT_EQ(call.rfind(L"start ", 0), std::wstring::npos) << ToUtf8(call);
+  EXPECT_TRUE(launcher.opened.empty());
+  EXPECT_EQ(Config().ChosenInstallation(), form->Installations()[fb5Index].rootDir);
+
+  // The 2.5 installation's alias file cannot be read at the moment of the switch.
+  const std::wstring aliases = form->Installations()[1 - fb5Index].aliasFile;
+  HANDLE held = CreateFileW(aliases.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  dialogs.errors.clear();
+  EXPECT_FALSE(form->ChooseInstallation(1 - fb5Index));
+  CloseHandle(held);
+  EXPECT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_EQ(form->ServerServiceName, L"FirebirdServerFB5");
+  EXPECT_EQ(form->Installation().aliasFile, fb5 + L"\\databases.conf");
+  EXPECT_EQ(Config().ChosenInstallation(), form->Installations()[fb5Index].rootDir);
+}
+
 TEST_F(SeveralInstallations, TwoServersOnOnePortAreNamedOnTheStartPage) {
   CreateBoth("RemoteServicePort = 3050\n");
   HWND warning = Ctl(*form, idInstanceWarning);

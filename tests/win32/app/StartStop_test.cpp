@@ -183,3 +183,26 @@ TEST_F(MainWindow, WhileAStopWaitsNothingStartsASecondActionAndACloseWaitsForIt)
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) && msg.message != WM_QUIT) DispatchMessageW(&msg);
   EXPECT_FALSE(form->Handle() && IsWindow(form->Handle()));
 }
+
+// The button and the tray's item ask who is connected before a running server is stopped; No
+// keeps it. A server that does not run is not asked about.
+TEST_F(MainWindow, EveryStopOfARunningServerAsksAboutItsAttachmentsFirst) {
+  fakes::Attachments source;
+  Create();
+  form->StartPage().SetAttachmentsSource(&source);
+  probes.nt = false;
+  probes.windows.insert(L"FB_Server");
+  form->StartPage().RefreshServerState();
+  SendMessageW(form->Handle(), WM_COMMAND, idMenuStopServer, 0);
+  form->StartPage().btnStartStopClick();
+  EXPECT_EQ(source.asked, 2);
+  EXPECT_EQ(probes.closed, std::vector<std::wstring>{});
+
+  source.mayStop = true;
+  SendMessageW(form->Handle(), WM_COMMAND, idMenuStopServer, 0);
+  EXPECT_EQ(source.asked, 3);
+  EXPECT_EQ(probes.closed, std::vector<std::wstring>{L"FB_Server"});
+  EXPECT_TRUE(form->StartPage().StopServer());
+  EXPECT_EQ(source.asked, 3);
+  form->StartPage().SetAttachmentsSource(nullptr);
+}

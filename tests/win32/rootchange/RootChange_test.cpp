@@ -267,8 +267,8 @@ class RootChange : public ::testing::Test {
   std::unique_ptr<IProgramLauncher> launcher = CreateProgramLauncher();
   Platform scripted{services, probes, dialogs, *launcher};
   // Wine's own service manager and windows, for the tests that let the real tools run.
-  std::unique_ptr<IServiceControl> realServices = CreateServiceControl();
   std::unique_ptr<ISystemProbes> realProbes = CreateSystemProbes();
+  std::unique_ptr<IServiceControl> realServices = CreateServiceControl(*realProbes);
   Platform real{*realServices, *realProbes, dialogs, *launcher};
   std::unique_ptr<TfrmMain> form;
 };
@@ -534,6 +534,21 @@ TEST_F(RootChange, ServerThatStillRunsStopsTheChangeAndTheWindowIsRefreshed) {
   EXPECT_EQ(form->RootDir, oldRoot.Root() + L"\\");
 }
 
+// The user keeps a server others are attached to: the change ends before anything is touched.
+TEST_F(RootChange, KeepingAServerWithAttachmentsLeavesEverythingAsItWas) {
+  fakes::Attachments kept;  // the user keeps the server
+  Open();
+  form->StartPage().SetAttachmentsSource(&kept);
+  probes.windows = {L"IB_Server"};
+  form->EnhancedPage().btnChangeRootClick();
+  EXPECT_EQ(kept.asked, 1);
+  EXPECT_EQ(probes.closed, std::vector<std::wstring>{});
+  EXPECT_EQ(dialogs.errors, std::vector<std::wstring>{});
+  EXPECT_EQ(log.Lines(), std::vector<std::wstring>{});
+  EXPECT_EQ(Registered(kInterBaseKey, kInterBaseValue), std::optional<std::wstring>(oldRoot.Root() + L"\\"));
+  form->StartPage().SetAttachmentsSource(nullptr);
+}
+
 TEST_F(RootChange, AServiceToolThatCannotStartKeepsTheRegistrationAndSkipsTheLibrary) {
   Open();
   DebugViewer viewer;
@@ -609,6 +624,29 @@ TEST(CopyLibraryFile, AMissingSourceIsNoErrorAndAFailedCopyCarriesTheSystemText)
   } catch (const EActionError& e) {
     EXPECT_EQ(e.Message(), L"Kopyalanamadı gds32.dll\r\n" + SystemErrorText(ERROR_PATH_NOT_FOUND));
   }
+}
+
+// The start page follows the server's service by the system's notifications alone: with the
+// status timer off, a start and a stop made through the service manager change its labels.
+using PushedServices = RootChange;
+TEST_F(PushedServices, AStartAndAStopMadeElsewhereReachTheStartPageWithoutTheTimer) {
+  ASSERT_EQ(simt::RunToEnd(OldBin(L"instsvc.exe") + L" install -g"), std::optional<DWORD>(0));
+  std::unique_ptr<IServiceControl> following = CreateFollowingServiceControl(*realProbes);
+  Platform watched{*following, *realProbes, dialogs, *launcher};
+  Open(watched);
+  form->SetTimerEnabled(false);
+  const auto limit = std::chrono::seconds(60);  // for a loaded machine; the changes come at once
+  auto serverState = [&] { return ui::GetText(Ctl(*form, idServerState)); };
+  ASSERT_TRUE(simt::PumpUntil([&] { return following->Pushed(); }, limit));
+  ASSERT_TRUE(simt::PumpUntil([&] { return serverState() == L"Durduruldu"; }, limit)) << ToUtf8(serverState());
+
+  ASSERT_EQ(realServices->StartServiceAndWait(L"InterBaseServer"), ServiceRunning);
+  EXPECT_TRUE(simt::PumpUntil([&] { return serverState() == L"Servis olarak çalışıyor"; }, limit))
+      << ToUtf8(serverState());
+  ASSERT_EQ(realServices->StopServiceAndWait(L"InterBaseServer"), ServiceStopped);
+  EXPECT_TRUE(simt::PumpUntil([&] { return serverState() == L"Durduruldu"; }, limit)) << ToUtf8(serverState());
+  EXPECT_FALSE(form->TimerEnabled());
+  form.reset();
 }
 
 }  // namespace

@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "server/Probes.h"
 #include "server/uService.h"
 #include "shell/OsError.h"
+#include "tests/sim/SimTesting.h"
 #include "tests/win32/shellsvc/TestApplication.h"
 
 namespace vantrel {
@@ -143,11 +145,32 @@ std::unique_ptr<InstalledService> InstallTestService(const std::wstring& mode,
       [&](const std::wstring& name) { return TestServiceCommand(name, mode); }, startType);
 }
 
+// The system's waits, counted: a start or stop waits through them and nothing else.
+struct CountedWaits : ISystemProbes {
+  std::unique_ptr<ISystemProbes> system = CreateSystemProbes();
+  unsigned waited = 0;
+  bool IsWindowsNT() override { return system->IsWindowsNT(); }
+  bool WindowClassExists(const std::wstring& c) override { return system->WindowClassExists(c); }
+  bool ProgramWindowExists(const std::wstring& c, const std::wstring& r) override {
+    return system->ProgramWindowExists(c, r);
+  }
+  bool PostCloseToProgramWindows(const std::wstring& c, const std::wstring& r) override {
+    return system->PostCloseToProgramWindows(c, r);
+  }
+  bool UserCanBeElevated() override { return system->UserCanBeElevated(); }
+  std::uint32_t TickCount() override { return system->TickCount(); }
+  void Sleep(unsigned milliseconds) override {
+    waited += milliseconds;
+    system->Sleep(milliseconds);
+  }
+};
+
 class ServiceControlTest : public testing::Test {
  protected:
   void SetUp() override { test::ResetCursor(); }
 
-  std::unique_ptr<IServiceControl> control_ = CreateServiceControl();
+  CountedWaits waits_;
+  std::unique_ptr<IServiceControl> control_ = CreateServiceControl(waits_);
 };
 
 class ServiceStartStopTest : public ServiceControlTest,
@@ -160,8 +183,6 @@ class ServiceStartStopTest : public ServiceControlTest,
   }
 };
 
-ULONGLONG Elapsed(ULONGLONG since) { return GetTickCount64() - since; }
-
 TEST_P(ServiceStartStopTest, StartsAndStopsWithinThePollLimitAndAnswersAtOnceWhenAlreadyThere) {
   if (GetParam() == Program::SimulatedServer && !FileExists(BinDir() + L"\\fbserver.exe"))
     GTEST_SKIP() << "fbserver.exe of the simulated installation is not built in this tree";
@@ -169,9 +190,10 @@ TEST_P(ServiceStartStopTest, StartsAndStopsWithinThePollLimitAndAnswersAtOnceWhe
   ASSERT_TRUE(service->Created());
   ASSERT_EQ(ServiceStopped, control_->QueryServiceState(service->Name()));
 
-  ULONGLONG started = GetTickCount64();
+  // The waits go through the system's waits and end at the first poll that reads the state.
   EXPECT_EQ(ServiceRunning, control_->StartServiceAndWait(service->Name()));
-  EXPECT_LT(Elapsed(started), 9000u) << "the wait ends at the first poll that reads running";
+  EXPECT_GT(waits_.waited, 0u);
+  EXPECT_LT(waits_.waited, 10000u);
   EXPECT_EQ(1, Cursor().hourglassCalls);
   EXPECT_EQ(CursorShown::Default, Cursor().current);
   EXPECT_EQ(ServiceRunning, control_->QueryServiceState(service->Name()));
@@ -179,22 +201,22 @@ TEST_P(ServiceStartStopTest, StartsAndStopsWithinThePollLimitAndAnswersAtOnceWhe
 
   // Already running: no request, no wait, no hourglass.
   test::ResetCursor();
-  started = GetTickCount64();
+  waits_.waited = 0;
   EXPECT_EQ(ServiceRunning, control_->StartServiceAndWait(service->Name()));
-  EXPECT_LT(Elapsed(started), 900u);
+  EXPECT_EQ(waits_.waited, 0u);
   EXPECT_EQ(0, Cursor().hourglassCalls);
 
-  started = GetTickCount64();
   EXPECT_EQ(ServiceStopped, control_->StopServiceAndWait(service->Name()));
-  EXPECT_LT(Elapsed(started), 9000u) << "the wait ends at the first poll that reads stopped";
+  EXPECT_GT(waits_.waited, 0u);
+  EXPECT_LT(waits_.waited, 10000u);
   EXPECT_EQ(1, Cursor().hourglassCalls);
   EXPECT_EQ(CursorShown::Default, Cursor().current);
   EXPECT_FALSE(control_->QueryServiceSetup(service->Name()).Running);
 
   test::ResetCursor();
-  started = GetTickCount64();
+  waits_.waited = 0;
   EXPECT_EQ(ServiceStopped, control_->StopServiceAndWait(service->Name()));
-  EXPECT_LT(Elapsed(started), 900u);
+  EXPECT_EQ(waits_.waited, 0u);
   EXPECT_EQ(0, Cursor().hourglassCalls);
 }
 
@@ -264,11 +286,8 @@ TEST_F(ServiceControlTest, StopRefusedByTheServiceGivesUnknown) {
 TEST_F(ServiceControlTest, StartStillPendingAfterTenPollsReturnsStartPending) {
   auto service = InstallTestService(L"slowstart 14000");
   ASSERT_TRUE(service->Created());
-  ULONGLONG started = GetTickCount64();
   EXPECT_EQ(ServiceStartPending, control_->StartServiceAndWait(service->Name()));
-  ULONGLONG waited = Elapsed(started);
-  EXPECT_GE(waited, 9900u);
-  EXPECT_LT(waited, 13000u);
+  EXPECT_EQ(waits_.waited, 10000u) << "ten polls, a second apart";
   EXPECT_EQ(CursorShown::Default, Cursor().current);
 }
 
@@ -325,5 +344,59 @@ TEST_F(ServiceControlTest, SystemDirectoryAndManagerAccess) {
   EXPECT_EQ(static_cast<bool>(full), control_->CanControlServices());
 }
 
+bool PumpUntil(const std::function<bool()>& condition, DWORD limitMs = 60000) {
+  return sim::testing::PumpUntil(condition, std::chrono::milliseconds(limitMs));
+}
+
+// The manager pushes the state: a start and a stop made by another program reach the following
+// control as notifications, each told to the caller; a service followed no more is let go at once.
+TEST_F(ServiceControlTest, AFollowedServicesStateIsPushedThroughEveryChange) {
+  auto following = CreateFollowingServiceControl(waits_);
+  auto service = std::make_unique<InstalledService>(
+      [](const std::wstring& name) { return TestServiceCommand(name, L"normal"); });
+  ASSERT_TRUE(service->Created());
+  const std::wstring name = service->Name();
+  int told = 0;
+  following->Follow({name}, [&] { ++told; });
+  ASSERT_TRUE(PumpUntil([&] { return following->Pushed(); })) << "the manager pushed nothing";
+  EXPECT_EQ(following->QueryServiceState(name), ServiceStopped);
+  EXPECT_EQ(following->QueryServiceSetup(name).DisplayName, service->DisplayName());
+  EXPECT_EQ(following->QueryServiceState(L"VantrelNoSuchService"), ServiceStateUnknown);
+
+  // Nothing changes, nothing is told: a state the service is in already is not asked for again.
+  const int quiet = told;
+  PumpUntil([] { return false; }, 1000);
+  EXPECT_EQ(told, quiet) << "told again without a change";
+
+  const int before = told;
+  ASSERT_EQ(control_->StartServiceAndWait(name), ServiceRunning);
+  EXPECT_TRUE(PumpUntil([&] { return following->QueryServiceState(name) == ServiceRunning; }));
+  EXPECT_TRUE(following->QueryServiceSetup(name).Running);
+  EXPECT_GT(told, before);
+  ASSERT_EQ(control_->StopServiceAndWait(name), ServiceStopped);
+  EXPECT_TRUE(PumpUntil([&] { return following->QueryServiceState(name) == ServiceStopped; }));
+
+  // Followed no more, its handle is closed before Follow returns: a removal finishes at once.
+  following->Follow({}, [] {});
+  service.reset();
+  EXPECT_EQ(control_->QueryServiceSetup(name).DisplayName, L"") << "the removal was held up";
+}
+
+// A system that refuses the notification: every answer is asked for, as without following.
+TEST_F(ServiceControlTest, WithoutNotificationsAFollowingControlAsks) {
+  auto refusing = CreateFollowingServiceControl(waits_, [](void*, unsigned long, void*) -> unsigned long {
+    return ERROR_CALL_NOT_IMPLEMENTED;
+  });
+  auto service = InstallTestService(L"normal");
+  ASSERT_TRUE(service->Created());
+  refusing->Follow({service->Name()}, [] {});
+  PumpUntil([] { return false; }, 500);  // whatever the worker would do, it has done by now or never
+  EXPECT_FALSE(refusing->Pushed());
+  ASSERT_EQ(control_->StartServiceAndWait(service->Name()), ServiceRunning);
+  EXPECT_EQ(refusing->QueryServiceState(service->Name()), ServiceRunning);  // asked, at once
+  EXPECT_TRUE(refusing->QueryServiceSetup(service->Name()).Running);
+}
+
 }  // namespace
 }  // namespace vantrel
+

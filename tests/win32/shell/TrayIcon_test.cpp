@@ -1,4 +1,5 @@
 // The notification record as the shell would receive it, and the icon's events.
+#include "shell/Busy.h"
 #include "shell/TrayIcon.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,19 @@ TEST_F(TrayIconTest, MouseMessagesRaiseTheEvents) {
   SendMessageW(tray.Handle(), WM_TRAYICON_CALLBACK, 0, WM_MOUSEMOVE);
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(doubles, 1);
+  EXPECT_EQ(rights, 1);
+}
+
+// While a start or stop waits, the menu does not open: its loop would run a second action.
+TEST_F(TrayIconTest, TheMenuDoesNotOpenWhileAnActionWaits) {
+  int rights = 0;
+  tray.OnRightClick = [&](int, int) { ++rights; };
+  {
+    TBusyScope busy;
+    SendMessageW(tray.Handle(), WM_TRAYICON_CALLBACK, 0, WM_RBUTTONUP);
+  }
+  EXPECT_EQ(rights, 0);
+  SendMessageW(tray.Handle(), WM_TRAYICON_CALLBACK, 0, WM_RBUTTONUP);
   EXPECT_EQ(rights, 1);
 }
 

@@ -5,7 +5,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/win32/socketpage/ClientLibraryDouble.h"
 
@@ -18,7 +21,8 @@ using DatabaseHandle = unsigned int;  // the library's handles are 32 bits wide
 constexpr DatabaseHandle kOpenDatabase = 1;
 constexpr IscStatus kArgGds = 1;
 constexpr IscStatus kArgEnd = 0;
-constexpr TFailure kFailures[] = {kBadPageSize, kIoError, kBadHandle};
+constexpr TFailure kFailures[] = {kBadPageSize, kIoError, kBadHandle, kNoServer, kLoginRefused};
+constexpr unsigned int kOpenService = 2;
 
 IscStatus Fail(IscStatus* status, const TFailure& failure) {
   status[0] = kArgGds;
@@ -83,9 +87,80 @@ std::string OwnPath() {
   return std::string(path, length);
 }
 
+// The attachments file's lines, or nothing when there is no file (no server answering).
+bool ReadAttachmentsFile(std::vector<std::string>& lines) {
+  std::wstring path(MAX_PATH, L'\0');
+  path.resize(GetModuleFileNameW(OwnModule(), path.data(), MAX_PATH));
+  path = path.substr(0, path.find_last_of(L'\\') + 1) + kAttachmentsFile;
+  std::ifstream file{std::filesystem::path(path)};
+  if (!file) return false;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return !lines.empty();
+}
+
+void PutNumber(std::string& answer, char item, std::uint32_t n, int bytes) {
+  if (item) answer += item;
+  for (int i = 0; i < bytes; ++i) answer += static_cast<char>((n >> (8 * i)) & 0xFF);
+}
+
 }  // namespace
 
 extern "C" {
+
+__declspec(dllexport) IscStatus isc_service_attach(IscStatus* status, unsigned short length, const char* name,
+                                                   void* handle, unsigned short, const char*) {
+  const std::string service(name, length);
+  const std::string suffix = "service_mgr";
+  if (service.size() < suffix.size() || service.compare(service.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return Fail(status, kNoServer);
+  std::vector<std::string> lines;
+  if (!ReadAttachmentsFile(lines)) return Fail(status, kNoServer);
+  if (lines[0] == "refuse") return Fail(status, kLoginRefused);
+  *static_cast<unsigned int*>(handle) = kOpenService;
+  return Succeed(status);
+}
+
+__declspec(dllexport) IscStatus isc_service_query(IscStatus* status, void* handle, void*, unsigned short,
+                                                  const char*, unsigned short requestLength, const char* request,
+                                                  unsigned short bufferLength, char* buffer) {
+  if (*static_cast<unsigned int*>(handle) != kOpenService) return Fail(status, kBadHandle);
+  std::vector<std::string> lines;
+  if (requestLength != 1 || request[0] != 50 || !ReadAttachmentsFile(lines)) return Fail(status, kNoServer);
+  std::string answer(1, '\x32');
+  PutNumber(answer, 5, static_cast<std::uint32_t>(std::stoul(lines[0])), 4);
+  PutNumber(answer, 6, static_cast<std::uint32_t>(lines.size() - 1), 4);
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    PutNumber(answer, 106, static_cast<std::uint32_t>(lines[i].size()), 2);
+    answer += lines[i];
+  }
+  answer += "\x7F\x01";
+  if (answer.size() > bufferLength) return Fail(status, kBadHandle);
+  std::memcpy(buffer, answer.data(), answer.size());
+  return Succeed(status);
+}
+
+__declspec(dllexport) IscStatus isc_service_detach(IscStatus* status, void* handle) {
+  auto* service = static_cast<unsigned int*>(handle);
+  if (*service != kOpenService) return Fail(status, kBadHandle);
+  *service = 0;
+  return Succeed(status);
+}
+
+__declspec(dllexport) std::int32_t fb_interpret(char* buffer, unsigned int size, const IscStatus** status) {
+  const IscStatus* vector = *status;
+  if (size == 0 || vector[0] != kArgGds || vector[1] == 0) return 0;
+  for (const TFailure& f : kFailures)
+    if (vector[1] == f.status) {
+      std::strncpy(buffer, f.message, size - 1);
+      buffer[size - 1] = '\0';
+      *status = vector + 2;
+      return static_cast<std::int32_t>(std::strlen(buffer));
+    }
+  return 0;
+}
 
 __declspec(dllexport) IscStatus isc_dsql_execute_immediate(IscStatus* status, void* db, void*,
                                                            unsigned short length,

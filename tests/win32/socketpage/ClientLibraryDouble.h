@@ -33,4 +33,11 @@ inline constexpr TFailure kBadPageSize{335544569, -104, "Invalid page size (clie
 inline constexpr TFailure kIoError{335544344, -902, "I/O error for file (client library double)"};
 inline constexpr TFailure kBadHandle{335544326, -904, "Invalid database handle (client library double)"};
 
+// The service manager answers who is connected from this file beside the library: the number of
+// attachments on the first line, then one database in use per line. Without the file it answers
+// as a server that is not there; a first line "refuse" refuses the login.
+inline constexpr wchar_t kAttachmentsFile[] = L"attachments.txt";
+inline constexpr TFailure kNoServer{335544721, -902, "Unable to complete network request to host (client library double)"};
+inline constexpr TFailure kLoginRefused{335544472, -902, "Your user name and password are not defined (client library double)"};
+
 }  // namespace vantrel::clientdouble
