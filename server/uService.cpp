@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "server/Probes.h"
@@ -144,8 +145,7 @@ class TServiceControl : public IServiceControl {
 
   bool ListDependentServices(const std::wstring& name, bool active, TServiceList& list) override {
     DefaultCursorAtEnd cursor;
-    ScHandle manager = OpenManager(SC_MANAGER_ALL_ACCESS);
-    ScHandle service = OpenNamedService(manager, name, SERVICE_ENUMERATE_DEPENDENTS);
+    ScHandle service = OpenForReading(name, SERVICE_ENUMERATE_DEPENDENTS);
     if (!service) return false;
     DWORD filter = active ? SERVICE_ACTIVE : SERVICE_INACTIVE;
     DWORD needed = 0;
@@ -165,10 +165,11 @@ class TServiceControl : public IServiceControl {
 
   std::vector<TServiceCommandLine> ListServices(const std::wstring& prefix) override {
     std::vector<TServiceCommandLine> found;
-    ScHandle manager = OpenManager(SC_MANAGER_ENUMERATE_SERVICE | SC_MANAGER_CONNECT);
-    if (!manager) return found;
+    if (!ReadConnection()) return found;
+    const ScHandle& manager = readConnection_;
     std::vector<std::uint64_t> buffer;
     DWORD needed = 0, count = 0, resume = 0;
+    bool reconnected = false;
     for (;;) {
       DWORD size = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
       auto* records = buffer.empty() ? nullptr : reinterpret_cast<ENUM_SERVICE_STATUS_PROCESSW*>(buffer.data());
@@ -187,6 +188,11 @@ class TServiceControl : public IServiceControl {
         found.push_back({name, path ? path : L""});
       }
       if (done) break;
+      if (ConnectionLost(error) && buffer.empty() && !std::exchange(reconnected, true)) {
+        readConnection_ = ScHandle(nullptr);
+        if (!ReadConnection()) break;
+        continue;
+      }
       if (error != ERROR_MORE_DATA) break;
       // Too small, or more to come: grow to what the manager asked for and go on from resume.
       const std::size_t want = (needed + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t);
@@ -202,12 +208,16 @@ class TServiceControl : public IServiceControl {
   // of a service. A connection that went bad is opened afresh once.
   ScHandle OpenForReading(const std::wstring& name, DWORD access) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-      if (!readConnection_) readConnection_ = OpenManager(SC_MANAGER_CONNECT);
-      ScHandle service = OpenNamedService(readConnection_, name, access);
+      ScHandle service = OpenNamedService(ReadConnection(), name, access);
       if (service || !ConnectionLost(GetLastError())) return service;
       readConnection_ = ScHandle(nullptr);
     }
     return ScHandle(nullptr);
+  }
+
+  const ScHandle& ReadConnection() {
+    if (!readConnection_) readConnection_ = OpenManager(SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
+    return readConnection_;
   }
 
   static bool ConnectionLost(DWORD error) {
@@ -288,6 +298,9 @@ class TFollowingServiceControl final : public IServiceControl {
     }
     names.erase(std::remove(names.begin(), names.end(), std::wstring()), names.end());
     std::unique_lock lock(mutex_);
+    const bool lettingGo = std::any_of(wanted_.begin(), wanted_.end(), [&](const std::wstring& name) {
+      return std::find(names.begin(), names.end(), name) == names.end();
+    });
     window_ = followWindow_;
     wanted_ = std::move(names);
     pushed_.clear();
@@ -296,7 +309,9 @@ class TFollowingServiceControl final : public IServiceControl {
     SetEvent(wake_.Get());
     // The handles of services no longer followed are closed before this returns: a service about
     // to be removed and made again under its name (a root change) must not be held up by them.
-    applied_.wait_for(lock, kFollowAppliedLimit, [&] { return appliedRequest_ >= request || refused_; });
+    // With nothing to let go (the start) nobody waits for the worker.
+    if (lettingGo)
+      applied_.wait_for(lock, kFollowAppliedLimit, [&] { return appliedRequest_ >= request || refused_; });
   }
 
   bool Pushed() const override {
