@@ -45,10 +45,13 @@ void TTrayPresence::CreateIcon(HWND owner, std::function<void()> onClick) {
   icon_->OnClick = std::move(onClick);
   icon_->PopupMenu = menu_;
   icon_->PopupMenuOwner = owner;
-  icon_->SetToolTip(txt::AppTitle);
+  icon_->SetToolTip(shown_ ? toolTip_ : std::wstring(txt::AppTitle));
+  if (shown_) icon_->SetIcon(Image());
+  icon_->SetActive(active_);
 }
 
 void TTrayPresence::SetActive(bool active) {
+  active_ = active;
   if (icon_) icon_->SetActive(active);
 }
 

@@ -28,6 +28,7 @@ class TTrayPresence {
   void ShowServerItems(bool elevationOffered, const TAction& start, const TAction& stop, const TAction& restart);
 
   // The icon, told of clicks, its menu owned by owner (which receives the menu's commands).
+  // State, tooltip and whether it is in the notification area may be set before it exists.
   void CreateIcon(HWND owner, std::function<void()> onClick);
   void SetActive(bool active);
   // The state images at the DPI of the taskbar's screen, made again after a change of DPI.
@@ -47,6 +48,7 @@ class TTrayPresence {
   HICON runningIcon_ = nullptr, stoppedIcon_ = nullptr;
   bool running_ = false;
   bool shown_ = false;
+  bool active_ = false;
   std::wstring toolTip_;
 };
 

@@ -43,12 +43,10 @@ constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCH
 constexpr DWORD kMainExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusInterval = 1000;
+// Timer messages are taken only when no window of the thread needs painting, so this one fires
+// once the first paint is on screen.
+constexpr UINT_PTR kAfterFirstPaintTimer = 2;
 const wchar_t* const kInstallKey = L"\\Software\\Quelmark\\Vantrel";
-
-std::wstring Lower(std::wstring text) {
-  if (!text.empty()) CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
 
 TfrmMain* mainForm = nullptr;  // the target of the application-wide message hook
 
@@ -87,8 +85,7 @@ TfrmMain::TfrmMain(HINSTANCE instance, Platform& platform, std::vector<std::wstr
   ConnectPages();
   CreateWindowAndControls();
   FormCreate();
-  // The other pages are made once the window is up, unless one is shown first.
-  PostMessageW(hwnd_, WMAPP_CREATEPAGES, 0, 0);
+  SetTimer(hwnd_, kAfterFirstPaintTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
 TfrmMain::~TfrmMain() {
@@ -207,12 +204,9 @@ void TfrmMain::FormCreate() {
   // No message catalogue belongs to the program, so translation leaves every text as designed.
   const std::wstring firstParameter = parameters_.empty() ? std::wstring() : parameters_[0];
   CheckPreviousInstance(txt::AppTitle, txt::AppTitle, firstParameter, messages_);
-  RecordInstallFolder();
   QuitRequested = false;
   mainForm = this;
   ApplicationMessageHook = MainFormAppMessage;
-
-  tray_.CreateIcon(hwnd_, [this] { acOpenCPAExecute(); });
 
   if (parameters_.empty()) {
     enhanced_.SetShowTrayIcon(Config().ShowTrayIcon());
@@ -230,10 +224,22 @@ void TfrmMain::FormCreate() {
   tools_.RebuildTrayToolsMenu();
 
   DiscoverInstallation();
+}
+
+// What the first paint does not show: the notification-area icon, the dependent services, the
+// alias file, the command server and the pages not in view. Each fills in where it belongs, so
+// nothing on screen changes but what was still to come.
+void TfrmMain::FinishStartUp() {
+  if (startedUp_ || QuitRequested) return;
+  startedUp_ = true;
+  tray_.CreateIcon(hwnd_, [this] { acOpenCPAExecute(); });
+  RecordInstallFolder();
+  FollowInstallation();
   tunnel_.LoadAdminLogin();
   socket_.SocketErrors.clear();
   socket_.FillIPList();
   socket_.StartSocketServer();
+  CreateAllPages();
 }
 
 // Only the place is taken: the size follows the DPI of the monitor the window lands on, which
@@ -263,10 +269,6 @@ void TfrmMain::SetInstallation(TInstallation found) {
   ServerServiceName = installation_.serverServiceName;
   GuardianServiceName = installation_.guardianServiceName;
   ServerFound = installation_.Found();
-  // A change of either service's state shows at once; the timer asks only for what is not pushed.
-  platform_.services.Follow({installation_.serverServiceName, installation_.guardianServiceName}, [this] {
-    if (!ApplicationBusy()) start_.RefreshServerState();
-  });
 }
 
 void TfrmMain::DiscoverInstallation() {
@@ -301,10 +303,20 @@ void TfrmMain::DiscoverInstallation() {
 void TfrmMain::ShowInstallation() {
   start_.InstallationFound(GuardianIsAvailable(platform_, installation_));
   GuardianAvailable = start_.GuardianAvailable();
-  LoadAliasFile();
   start_.EnableControls();
+  if (startedUp_) FollowInstallation();
   SetTimerEnabled(true);
   ShowDefaultCursor();
+}
+
+// What is not needed to show the status: at the start it comes after the first paint.
+void TfrmMain::FollowInstallation() {
+  // A change of either service's state shows at once; the timer asks only for what is not pushed.
+  platform_.services.Follow({installation_.serverServiceName, installation_.guardianServiceName}, [this] {
+    if (!ApplicationBusy()) start_.RefreshServerState();
+  });
+  start_.ShowDependentServices();
+  LoadAliasFile();
 }
 
 // Every page, the tray icon and the command server follow the installation in use.
@@ -531,7 +543,7 @@ void TfrmMain::TimerTimer() {
   SetTimerEnabled(false);
   try {
     start_.RefreshServerState();
-    alias_.FollowFile();
+    if (startedUp_) alias_.FollowFile();
   } catch (...) {
     platform_.dialogs.ShowError(CaughtErrorText());
     return;
@@ -593,11 +605,12 @@ LRESULT TfrmMain::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     }
-    case WMAPP_CREATEPAGES:
-      CreateAllPages();
-      return 0;
     case WM_TIMER:
       if (wp == kStatusTimer) TimerTimer();
+      if (wp == kAfterFirstPaintTimer) {
+        KillTimer(hwnd_, kAfterFirstPaintTimer);
+        FinishStartUp();
+      }
       return 0;
     case WM_SHOWWINDOW:
       if (wp) FormShow();

@@ -40,6 +40,10 @@ class TfrmMain final : public IPageHost {
 
   HWND Handle() const { return hwnd_; }
   bool ShowAtStart() const { return showAtStart_; }
+  // What the first paint does not need is done once it is on screen (a timer message); the
+  // call does it at once, and only once.
+  void FinishStartUp();
+  bool StartedUp() const { return startedUp_; }
 
   // Message loop hooks.
   bool AppMessage(UINT message);            // restore / exit requests of another instance
@@ -137,6 +141,7 @@ class TfrmMain final : public IPageHost {
   void FailStartUp(const std::wstring& message);
   void UseInstallation(std::size_t index);
   void ShowInstallation();
+  void FollowInstallation();
   void ShowPendingChanges(bool pending);
   TPage& Page(PageId id);
   std::vector<TAction*> AllActions();
@@ -169,6 +174,7 @@ class TfrmMain final : public IPageHost {
 
   TPageTabs tabs_{{&start_, &enhanced_, &alias_, &tools_, &about_, &tunnel_, &socket_}, tabStartup};
   bool showAtStart_ = true;
+  bool startedUp_ = false;
   bool timerEnabled_ = false;
   bool pending_ = false;  // Apply has something to write
 };

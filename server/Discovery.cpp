@@ -74,8 +74,9 @@ std::vector<TInstallation> DiscoverInstallations(IServiceControl& services, cons
   std::vector<TInstanceSighting> sightings;
   if (!registeredRoot.empty()) sightings.push_back({foundByRegistration, registeredRoot, {}, {}, {}});
 
-  const std::vector<TServiceCommandLine> listed = services.ListServices(kServerServicePrefix);
-  const std::vector<TServiceCommandLine> guardians = services.ListServices(kGuardianServicePrefix);
+  // Servers and guardians alike: a server's name gives its instance, a guardian is looked up by name.
+  const std::vector<TServiceCommandLine> listed = services.ListServices(kFirebirdServicePrefix);
+  const std::vector<TServiceCommandLine>& guardians = listed;
   for (const TServiceCommandLine& service : listed) {
     std::wstring instance = InstanceOfServerService(service.ServiceName);
     if (instance.empty()) continue;

@@ -57,7 +57,6 @@ void TStartPage::CreateControls() {
   lblServerState = Label(p, L"", kOne.serverState, BoldFont(), 0, idServerState);
   attachmentsTitle_ = Label(p, txt::AttachmentsTitle, kOne.attachmentsTitle, Font());
   lblAttachments = Label(p, L"", kOne.attachments, BoldFont(), SS_NOTIFY | SS_ENDELLIPSIS, idAttachments);
-  attachmentsTip_ = ToolTip(lblAttachments, L"");
   ShowAttachmentsLine();
   lblDependentServices = Label(p, L"", kOne.dependents, Font(), 0, idDependentServices);
   btnRestartElevated = Button(p, idRestartElevated, txt::RestartElevated, kOne.restart, Font());
@@ -93,6 +92,15 @@ void TStartPage::LayOutForInstallations() {
     SendMessageW(cbxInstallation, CB_SETCURSEL, static_cast<WPARAM>(chosen_), 0);
     ui::Show(cbxInstallation, several);
   }
+  // The controls are made in the rows for one installation; they move only when that changes.
+  if (several != laidOutForSeveral_) {
+    laidOutForSeveral_ = several;
+    PlaceRows(several);
+  }
+  ShowWarningLine();
+}
+
+void TStartPage::PlaceRows(bool several) {
   const startlayout::TRows& rows = several ? startlayout::kSeveral : startlayout::kOne;
   const UINT dpi = dpi::ForWindow(Handle());
   for (auto [control, rect] : {std::pair{lblFBVersion, rows.version}, std::pair{guardianTitle_, rows.guardianTitle},
@@ -104,7 +112,6 @@ void TStartPage::LayOutForInstallations() {
                                std::pair{cbxService, rows.service}, std::pair{cbxGuardian, rows.guardian},
                                std::pair{btnStartStop, rows.startStop}})
     dpi::Place(control, rect, dpi);
-  ShowWarningLine();
 }
 
 // The warnings take the version's row: the list's entry already names the version.
@@ -185,17 +192,19 @@ void TStartPage::InstallationFound(bool guardianAvailable) {
   if (installationLabels_.size() > 1 && !Installation().instanceName.empty())
     version += L" \u2014 " + Installation().instanceName;
   ui::SetText(lblFBVersion, version);
-  if (Sys().probes.IsWindowsNT()) {
-    TServiceList dependents;
-    const bool listed = Sys().services.ListDependentServices(Installation().serverServiceName, true, dependents);
-    if (listed) {
-      ui::SetText(lblDependentServices,
-                  FormatCounts(txt::DependentServicesFmt, {static_cast<long long>(dependents.Count())}));
-    }
-    ui::Show(lblDependentServices, listed);
-  }
   RefreshServerState();
   ReadStartupSettings();
+}
+
+void TStartPage::ShowDependentServices() {
+  if (!Sys().probes.IsWindowsNT()) return;
+  TServiceList dependents;
+  const bool listed = Sys().services.ListDependentServices(Installation().serverServiceName, true, dependents);
+  if (listed) {
+    ui::SetText(lblDependentServices,
+                FormatCounts(txt::DependentServicesFmt, {static_cast<long long>(dependents.Count())}));
+  }
+  ui::Show(lblDependentServices, listed);
 }
 
 // The line is there only while there is something to say: a running server's numbers or why
@@ -211,6 +220,8 @@ void TStartPage::ShowAttachments(const std::wstring& value, const std::wstring& 
 void TStartPage::ShowAttachmentsLine() {
   if (!Created()) return;
   ui::UpdateText(lblAttachments, attachmentsValue_);
+  // The tooltip (a window of its own) is made with the first detail, not with the page.
+  if (!attachmentsTip_ && !attachmentsDetail_.empty()) attachmentsTip_ = ui::ToolTip(lblAttachments, L"");
   ui::SetToolTipText(attachmentsTip_, lblAttachments, attachmentsDetail_);
   ui::Show(attachmentsTitle_, !attachmentsValue_.empty());
   ui::Show(lblAttachments, !attachmentsValue_.empty());

@@ -32,9 +32,11 @@ class TStartPage final : public TPage {
  public:
   explicit TStartPage(IPageHost& host);
 
-  // What the discovery found, shown on the page: the server's version, its dependents and
-  // whether the guardian can be used; then the state and the startup settings are read.
+  // What the discovery found, shown on the page: the server's version and whether the guardian
+  // can be used; then the state and the startup settings are read.
   void InstallationFound(bool guardianAvailable);
+  // The services that depend on the server (a count; none shown where it cannot be listed).
+  void ShowDependentServices();
   bool GuardianAvailable() const { return guardianAvailable_; }
   // The controls follow the user's rights; a limited administrator is offered a restart.
   void EnableControls();
@@ -106,6 +108,7 @@ class TStartPage final : public TPage {
   void RunAlone(const std::function<void()>& action);
   void ShowChoice();
   void LayOutForInstallations();
+  void PlaceRows(bool several);
   void ShowWarningLine();
   std::wstring ForeignRunProgram() const;
   void InstallationPicked();
@@ -123,6 +126,7 @@ class TStartPage final : public TPage {
   TStartupChoice choice_;
   std::vector<std::wstring> installationLabels_;
   std::size_t chosen_ = 0;
+  bool laidOutForSeveral_ = false;  // the controls are made in the rows for one
   std::wstring instanceWarning_;
   std::wstring runNote_;  // the Run value starts another installation's program
   IAttachmentsSource* attachments_ = nullptr;

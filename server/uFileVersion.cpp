@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cwchar>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <vector>
 
 namespace vantrel {
@@ -48,9 +50,29 @@ void TFileVersionData::SetWorkFileName(const std::wstring& path) {
 }
 
 std::wstring VersionText(const std::wstring& path) {
+  // Reading a record maps the whole executable; the start and every switch of installation show
+  // the same few files, so each is read again only when it changed.
+  struct TRead {
+    FILETIME written;
+    DWORD sizeHigh, sizeLow;
+    std::wstring text;
+  };
+  static std::mutex mutex;
+  static std::map<std::wstring, TRead> read;
+  WIN32_FILE_ATTRIBUTE_DATA facts{};
+  const bool known = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &facts) != FALSE;
+  std::lock_guard lock(mutex);
+  if (known) {
+    const auto it = read.find(path);
+    if (it != read.end() && CompareFileTime(&it->second.written, &facts.ftLastWriteTime) == 0 &&
+        it->second.sizeHigh == facts.nFileSizeHigh && it->second.sizeLow == facts.nFileSizeLow)
+      return it->second.text;
+  }
   TFileVersionData data;
   data.SetWorkFileName(path);
-  return data.FileDescription + L" " + data.FileVersion;
+  std::wstring text = data.FileDescription + L" " + data.FileVersion;
+  if (known) read[path] = {facts.ftLastWriteTime, facts.nFileSizeHigh, facts.nFileSizeLow, text};
+  return text;
 }
 
 }  // namespace vantrel

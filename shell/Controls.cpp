@@ -12,10 +12,13 @@ namespace {
 // r is in design units: the control is placed at the DPI of the window it is on.
 HWND Create(const wchar_t* cls, HWND parent, int id, const std::wstring& text, DWORD style,
             DWORD exStyle, Rect r, HFONT font) {
-  HWND hwnd = CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+  // Made at its place: a move after creation costs every control another round of messages.
+  const RECT at = dpi::ScaledPlace(r, dpi::ForWindow(parent));
+  HWND hwnd = CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, at.left, at.top,
+                              at.right - at.left, at.bottom - at.top, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  dpi::Place(hwnd, r, dpi::ForWindow(parent));
+  dpi::RememberDesignRect(hwnd, r);
   return hwnd;
 }
 

@@ -200,14 +200,23 @@ void BecomePerMonitorAware() {
   }
 }
 
-void Place(HWND control, const ui::Rect& given, UINT dpi) {
+// A window narrower than a layout allows for gives zero, never a negative size.
+static ui::Rect Clamped(const ui::Rect& given) { return {given.x, given.y, given.w < 0 ? 0 : given.w, given.h < 0 ? 0 : given.h}; }
+
+RECT ScaledPlace(const ui::Rect& design, UINT dpi) { return Scale(Clamped(design), dpi); }
+
+void RememberDesignRect(HWND control, const ui::Rect& given) {
   if (!control) return;
-  // A window narrower than a layout allows for gives zero, never a negative size.
-  const ui::Rect design{given.x, given.y, given.w < 0 ? 0 : given.w, given.h < 0 ? 0 : given.h};
+  const ui::Rect design = Clamped(given);
   if (!GetPropW(control, MAKEINTATOM(SizeAtom()))) SetWindowSubclass(control, &ForgetDesignRect, kForgetDesignRect, 0);
   SetPropW(control, MAKEINTATOM(PositionAtom()), Pack(design.x, design.y));
   SetPropW(control, MAKEINTATOM(SizeAtom()), Pack(design.w, design.h));
-  const RECT r = Scale(design, dpi);
+}
+
+void Place(HWND control, const ui::Rect& design, UINT dpi) {
+  if (!control) return;
+  RememberDesignRect(control, design);
+  const RECT r = ScaledPlace(design, dpi);
   SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }

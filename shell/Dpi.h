@@ -64,6 +64,10 @@ void BecomePerMonitorAware();
 // Puts a control at its design rectangle for dpi and remembers that rectangle, so a change of
 // DPI can place it again. Relative to its parent, as CreateWindowEx takes it.
 void Place(HWND control, const ui::Rect& design, UINT dpi);
+// The same in two steps, for a control made at its place: where design lands at dpi, and the
+// design rectangle kept for the next change of DPI.
+RECT ScaledPlace(const ui::Rect& design, UINT dpi);
+void RememberDesignRect(HWND control, const ui::Rect& design);
 // Whether the control was placed by Place, and where, in design units.
 bool DesignRect(HWND control, ui::Rect& design);
 // A window's normal and bold font at its DPI. Rescale makes the pair for another DPI, hands it to

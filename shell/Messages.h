@@ -8,8 +8,6 @@ namespace vantrel {
 inline constexpr UINT WMAPP_FOCUSEDIT = WM_APP + 1;
 // The command server's connections left work for the window thread.
 inline constexpr UINT WMAPP_RUNQUEUEDWORK = WM_APP + 2;
-// The main window creates the pages not shown yet once its own start-up is done.
-inline constexpr UINT WMAPP_CREATEPAGES = WM_APP + 3;
 // A reading of the server's attachments came back from its thread.
 inline constexpr UINT WMAPP_ATTACHMENTSREAD = WM_APP + 4;
 

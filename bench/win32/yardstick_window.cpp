@@ -100,7 +100,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
                                 CW_USEDEFAULT, 436, 252, nullptr, nullptr, instance, nullptr);
   HWND tabs = Child(WC_TABCONTROLW, L"", WS_CLIPSIBLINGS, 4, 4, 412, 172, window);
   for (const wchar_t* caption : {L"Başlangıç", L"Gelişmiş", L"Takma adlar", L"Araçlar"}) {
-    TCITEMW item{TCIF_TEXT};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
     item.pszText = const_cast<wchar_t*>(caption);
     TabCtrl_InsertItem(tabs, TabCtrl_GetItemCount(tabs), &item);
   }

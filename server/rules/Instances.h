@@ -16,6 +16,8 @@ namespace vantrel {
 inline constexpr wchar_t kDefaultInstanceName[] = L"DefaultInstance";
 inline constexpr wchar_t kServerServicePrefix[] = L"FirebirdServer";
 inline constexpr wchar_t kGuardianServicePrefix[] = L"FirebirdGuardian";
+// What both begin with: one listing of the services finds servers and guardians.
+inline constexpr wchar_t kFirebirdServicePrefix[] = L"Firebird";
 inline constexpr unsigned kDefaultServerPort = 3050;
 
 // A service's registered command line taken apart: the program (unquoted), the instance of

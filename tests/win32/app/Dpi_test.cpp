@@ -166,8 +166,9 @@ class DpiLayout : public MainWindow {
     screenDpi = dpi::ForWindow(form->Handle());
     // The runs at a DPI of their own say which: the prefix must really have it.
     wchar_t expected[16] = {};
-    if (GetEnvironmentVariableW(L"VANTREL_EXPECTED_DPI", expected, 16))
+    if (GetEnvironmentVariableW(L"VANTREL_EXPECTED_DPI", expected, 16)) {
       ASSERT_EQ(screenDpi, static_cast<UINT>(_wtoi(expected)));
+    }
   }
   UINT screenDpi = 96;
 };

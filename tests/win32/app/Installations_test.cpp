@@ -122,9 +122,7 @@ TEST_F(SeveralInstallations, BothAreListedAndTheChosenOneDrivesServicesWindowsAl
   // The choice is the user's, kept for the next start.
   form.reset();
   services.calls.clear();
-  form = std::make_unique<TfrmMain>(GetModuleHandleW(nullptr), platform, std::vector<std::wstring>{},
-                                    InstanceMessages{RegisterWindowMessageW(L"RestoreFromTray"),
-                                                     RegisterWindowMessageW(L"ExitVANTREL")});
+  form = OpenMainForm(platform);
   EXPECT_EQ(form->ServerServiceName, L"FirebirdServerFB5");
   EXPECT_EQ(SendMessageW(Ctl(*form, idInstallation), CB_GETCURSEL, 0, 0), static_cast<LRESULT>(Fb5Index()));
 }

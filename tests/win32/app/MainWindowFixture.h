@@ -11,6 +11,7 @@
 #include "shell/Controls.h"
 #include "app/fMain.h"
 #include "tests/win32/app/Fakes.h"
+#include "tests/win32/app/PageControls.h"
 
 namespace vantrel::testing_support {
 
@@ -53,9 +54,7 @@ class MainWindow : public ::testing::Test {
     services.setups[L"FirebirdGuardianDefaultInstance"] = {L"Firebird Guardian", true, false, false};
     services.activeDependents[L"FirebirdServerDefaultInstance"] = {};
     services.inactiveDependents[L"FirebirdServerDefaultInstance"] = {};
-    form = std::make_unique<TfrmMain>(GetModuleHandleW(nullptr), platform, std::vector<std::wstring>{},
-                                      InstanceMessages{RegisterWindowMessageW(L"RestoreFromTray"),
-                                                       RegisterWindowMessageW(L"ExitVANTREL")});
+    form = OpenMainForm(platform);
   }
 
   std::wstring Text(HWND h) { return ui::GetText(h); }

@@ -2,10 +2,37 @@
 // Tests reach a page's controls as a user does: by their ids, on the window's pages.
 #include <windows.h>
 
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "app/fMain.h"
 #include "shell/ControlIds.h"
 
 namespace vantrel {
+
+// The window as the program opens it: made, then its first messages taken until the start-up
+// that follows the first paint is done.
+inline std::unique_ptr<TfrmMain> OpenMainForm(Platform& platform, std::vector<std::wstring> parameters = {}) {
+  auto form = std::make_unique<TfrmMain>(GetModuleHandleW(nullptr), platform, std::move(parameters),
+                                         InstanceMessages{RegisterWindowMessageW(L"RestoreFromTray"),
+                                                          RegisterWindowMessageW(L"ExitVANTREL")});
+  MSG msg;
+  std::optional<WPARAM> quit;  // left by a window closed earlier in the test: kept for after
+  while (!form->StartedUp() && !form->QuitRequested) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got < 0) break;
+    if (got == 0) {
+      quit = msg.wParam;
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  if (quit) PostQuitMessage(static_cast<int>(*quit));
+  return form;
+}
 
 // The control of that id on any page of the window (every page made first) or on the window.
 inline HWND Ctl(TfrmMain& form, int id) {

@@ -221,9 +221,7 @@ class RootChange : public ::testing::Test {
   }
 
   void Open(Platform& platform) {
-    form = std::make_unique<TfrmMain>(GetModuleHandleW(nullptr), platform, std::vector<std::wstring>{},
-                                      InstanceMessages{RegisterWindowMessageW(L"RestoreFromTray"),
-                                                       RegisterWindowMessageW(L"ExitVANTREL")});
+    form = OpenMainForm(platform);
     ASSERT_EQ(form->RootDir, oldRoot.Root() + L"\\");
     ASSERT_TRUE(ui::IsEnabled(Ctl(*form, idChangeRoot)));
   }

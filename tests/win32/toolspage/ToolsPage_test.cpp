@@ -56,9 +56,7 @@ class ToolsPage : public ::testing::Test {
     services.setups[L"FirebirdGuardianDefaultInstance"] = {L"Firebird Guardian", true, false, false};
     services.activeDependents[L"FirebirdServerDefaultInstance"] = {};
     services.inactiveDependents[L"FirebirdServerDefaultInstance"] = {};
-    form = std::make_unique<TfrmMain>(GetModuleHandleW(nullptr), platform, std::vector<std::wstring>{},
-                                      InstanceMessages{RegisterWindowMessageW(L"RestoreFromTray"),
-                                                       RegisterWindowMessageW(L"ExitVANTREL")});
+    form = OpenMainForm(platform);
   }
 
   void ShowToolsPage() {
