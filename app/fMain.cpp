@@ -543,7 +543,8 @@ void TfrmMain::TimerTimer() {
   SetTimerEnabled(false);
   try {
     start_.RefreshServerState();
-    if (startedUp_) alias_.FollowFile();
+    // Outside edits matter to the alias page only while it can be seen; showing follows them.
+    if (startedUp_ && IsWindowVisible(hwnd_)) alias_.FollowFile();
   } catch (...) {
     platform_.dialogs.ShowError(CaughtErrorText());
     return;
@@ -613,7 +614,14 @@ LRESULT TfrmMain::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_SHOWWINDOW:
-      if (wp) FormShow();
+      if (wp) {
+        FormShow();
+        if (startedUp_) alias_.FollowFile();
+      }
+      break;
+    case WM_INITMENUPOPUP:
+      // While hidden the actions are not followed at idle; the menu shows them as they are now.
+      ActionListUpdate();
       break;
     case WM_SETCURSOR:
       if (HCURSOR c = ApplicationCursor()) {

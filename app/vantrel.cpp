@@ -36,7 +36,9 @@ bool IsIdle() {
 int RunMessageLoop(TfrmMain& form) {
   MSG msg;
   for (;;) {
-    if (IsIdle() && IsWindow(form.Handle())) form.ActionListUpdate();
+    // Hidden in the notification area nothing shows the actions but the icon's menu, which
+    // updates them as it opens.
+    if (IsIdle() && IsWindowVisible(form.Handle())) form.ActionListUpdate();
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(msg.wParam);
     if (got < 0) return 1;

@@ -6,9 +6,10 @@ namespace vantrel::net {
 namespace {
 
 constexpr std::size_t kReceiveChunk = 16384;
-// The stop datagram is the way out of every wait; the accept loop still looks at the flag
-// this often, in case a datagram was ever lost.
-constexpr int kAcceptSafetyWakeMs = 1000;
+// The stop datagram is the way out of every wait (it stays readable until read, and nobody
+// else can send to its socket); the accept loop still looks at the flag this often, in case one
+// were ever lost. Seldom: every wake of an idle program costs the system CPU.
+constexpr int kAcceptSafetyWakeMs = 30000;
 constexpr int kAcceptErrorPauseMs = 100;
 
 // The stop signal is a pair of loopback datagram sockets connected to each other: the receiving

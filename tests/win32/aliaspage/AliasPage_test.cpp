@@ -298,6 +298,16 @@ TEST_F(AliasPage, AnAliasChangedOnDiskAndOnThePageIsTheUsersChoiceAtApply) {
     std::ofstream(other, std::ios::binary) << kSettings << lines;
     MoveFileExW(other.c_str(), aliasFile.c_str(), MOVEFILE_REPLACE_EXISTING);
   };
+  // Hidden in the notification area the page is not seen and the file is not read each second;
+  // shown, the page has what was written meanwhile.
+  rewriteOnDisk("main=C:\\db\\main.fdb\r\nmeanwhile=C:\\db\\meanwhile.fdb\r\n");
+  form->TimerTimer();
+  EXPECT_EQ(Items().size(), 1u);
+  ShowWindow(form->Handle(), SW_SHOWNOACTIVATE);
+  EXPECT_EQ(Items().size(), 2u);
+  rewriteOnDisk("main=C:\\db\\main.fdb\r\n");
+  form->TimerTimer();
+  ASSERT_EQ(Items().size(), 1u);
   for (const int answer : {AnswerNo, AnswerYes}) {
     SelectLine(kFirstAliasLine);
     EditorAnswer edit{L"main", Data(L"a.fdb")};
@@ -405,6 +415,7 @@ TEST_F(AliasPage, AFileHeldAtStartOrAtApplyIsWaitedForNotGivenUp) {
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
   };
   CreateWith("main=C:\\db\\main.fdb\r\n", false, hold);
+  ShowWindow(form->Handle(), SW_SHOWNOACTIVATE);
   EXPECT_TRUE(form->AliasFile().ReadOnly());
   CloseHandle(held);
   bool editable = false;
