@@ -2,6 +2,7 @@
 // Uninstall keys, and what the disk holds in each folder.
 #include "server/Discovery.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -76,15 +77,14 @@ std::vector<TInstallation> DiscoverInstallations(IServiceControl& services, cons
 
   // Servers and guardians alike: a server's name gives its instance, a guardian is looked up by name.
   const std::vector<TServiceCommandLine> listed = services.ListServices(kFirebirdServicePrefix);
-  const std::vector<TServiceCommandLine>& guardians = listed;
   for (const TServiceCommandLine& service : listed) {
     std::wstring instance = InstanceOfServerService(service.ServiceName);
     if (instance.empty()) continue;
     const TServiceCommand command = ParseServiceCommand(service.CommandLine);
     std::wstring guardian = std::wstring(kGuardianServicePrefix) + instance;
-    bool guardianExists = false;
-    for (const TServiceCommandLine& g : guardians)
-      if (CompareStringOrdinal(g.ServiceName.c_str(), -1, guardian.c_str(), -1, TRUE) == CSTR_EQUAL) guardianExists = true;
+    const bool guardianExists = std::any_of(listed.begin(), listed.end(), [&](const TServiceCommandLine& g) {
+      return CompareStringOrdinal(g.ServiceName.c_str(), -1, guardian.c_str(), -1, TRUE) == CSTR_EQUAL;
+    });
     sightings.push_back({foundByService, RootOfServerProgram(command.program), instance,
                          guardianExists ? guardian : std::wstring(), command.port});
   }
