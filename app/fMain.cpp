@@ -43,6 +43,9 @@ constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCH
 constexpr DWORD kMainExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusInterval = 1000;
+// Hidden, with every change of the services and the server's windows told by the system, only
+// the connections are still asked for: at a third of their own period, so none comes late.
+constexpr UINT kHiddenFollowedInterval = TAttachmentsSchedule::kHiddenPeriodMs / 3;
 // Timer messages are taken only when no window of the thread needs painting, so this one fires
 // once the first paint is on screen.
 constexpr UINT_PTR kAfterFirstPaintTimer = 2;
@@ -90,6 +93,10 @@ TfrmMain::TfrmMain(HINSTANCE instance, Platform& platform, std::vector<std::wstr
 
 TfrmMain::~TfrmMain() {
   SetBusyChanged({});
+  if (startedUp_) {  // nothing told may reach a window that is gone
+    platform_.services.Follow({}, {});
+    platform_.probes.FollowWindows({}, {});
+  }
   socket_.CloseListener();  // joins the connection threads while the window they work on exists
   if (mainForm == this) {
     mainForm = nullptr;
@@ -311,10 +318,12 @@ void TfrmMain::ShowInstallation() {
 
 // What is not needed to show the status: at the start it comes after the first paint.
 void TfrmMain::FollowInstallation() {
-  // A change of either service's state shows at once; the timer asks only for what is not pushed.
-  platform_.services.Follow({installation_.serverServiceName, installation_.guardianServiceName}, [this] {
-    if (!ApplicationBusy()) start_.RefreshServerState();
-  });
+  // A change of either service's state or of the server's windows shows at once; the timer
+  // asks only for what is not told.
+  auto changed = [this] { StatusTold(); };
+  platform_.services.Follow({installation_.serverServiceName, installation_.guardianServiceName}, changed);
+  windowsFollowed_ =
+      platform_.probes.FollowWindows({installation_.serverWindowClass, installation_.guardianWindowClass}, changed);
   start_.ShowDependentServices();
   LoadAliasFile();
 }
@@ -531,13 +540,43 @@ void TfrmMain::RestartElevated() {
 
 void TfrmMain::SetTimerEnabled(bool enabled) {
   timerEnabled_ = enabled;
-  if (enabled)
-    SetTimer(hwnd_, kStatusTimer, kStatusInterval, nullptr);
-  else
-    KillTimer(hwnd_, kStatusTimer);
+  ScheduleRefresh(IsWindowVisible(hwnd_) != FALSE);
 }
 
-// A failed refresh is shown once and leaves the timer off for the rest of the run.
+// A service's state or a server's window changed (or is told for the first time). This comes
+// through a window of its own, so no error may leave it.
+void TfrmMain::StatusTold() {
+  if (refreshFailed_) return;
+  if (!ApplicationBusy()) {
+    try {
+      start_.RefreshServerState();
+    } catch (...) {
+      refreshFailed_ = true;
+      SetTimerEnabled(false);
+      platform_.dialogs.ShowError(CaughtErrorText());
+      return;
+    }
+  }
+  ScheduleRefresh(IsWindowVisible(hwnd_) != FALSE);  // the services may be pushed from now on
+}
+
+// Shown, the status is read each second. Hidden in the notification area with nothing to ask
+// for but the connections, the program wakes only for them.
+void TfrmMain::ScheduleRefresh(bool shown) {
+  if (!timerEnabled_) {
+    KillTimer(hwnd_, kStatusTimer);
+    refreshInterval_ = 0;
+    return;
+  }
+  const bool allTold = windowsFollowed_ && platform_.services.Pushed();
+  const UINT interval = shown || !allTold ? kStatusInterval : kHiddenFollowedInterval;
+  if (interval == refreshInterval_) return;  // a timer set again would start its period over
+  refreshInterval_ = interval;
+  SetTimer(hwnd_, kStatusTimer, interval, nullptr);
+}
+
+// A failed refresh is shown once and leaves the status alone for the rest of the run: the
+// timer goes off, and what the system tells is no longer read either.
 void TfrmMain::TimerTimer() {
   if (ApplicationBusy()) return;  // no refresh overlaps a start or stop that waits
   SetTimerEnabled(false);
@@ -546,6 +585,7 @@ void TfrmMain::TimerTimer() {
     // Outside edits matter to the alias page only while it can be seen; showing follows them.
     if (startedUp_ && IsWindowVisible(hwnd_)) alias_.FollowFile();
   } catch (...) {
+    refreshFailed_ = true;
     platform_.dialogs.ShowError(CaughtErrorText());
     return;
   }
@@ -614,6 +654,7 @@ LRESULT TfrmMain::WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_SHOWWINDOW:
+      ScheduleRefresh(wp != FALSE);  // sent before the window is shown or hidden
       if (wp) {
         FormShow();
         if (startedUp_) alias_.FollowFile();

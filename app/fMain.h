@@ -62,6 +62,7 @@ class TfrmMain final : public IPageHost {
   void FormShow();
   void TimerTimer();
   bool TimerEnabled() const { return timerEnabled_; }
+  unsigned RefreshInterval() const { return refreshInterval_; }  // 0 while the timer is off
   void SetTimerEnabled(bool enabled);
 
   // Pages: each is created when it is first shown, the rest once start-up is done.
@@ -142,6 +143,8 @@ class TfrmMain final : public IPageHost {
   void UseInstallation(std::size_t index);
   void ShowInstallation();
   void FollowInstallation();
+  void ScheduleRefresh(bool shown);
+  void StatusTold();
   void ShowPendingChanges(bool pending);
   TPage& Page(PageId id);
   std::vector<TAction*> AllActions();
@@ -176,6 +179,9 @@ class TfrmMain final : public IPageHost {
   bool showAtStart_ = true;
   bool startedUp_ = false;
   bool timerEnabled_ = false;
+  unsigned refreshInterval_ = 0;  // of the status timer while it runs
+  bool windowsFollowed_ = false;  // the system tells when a server's window comes or goes
+  bool refreshFailed_ = false;    // shown once; the status is not read again
   bool pending_ = false;  // Apply has something to write
 };
 

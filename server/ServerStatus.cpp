@@ -71,7 +71,7 @@ void TStartPage::RefreshServerState() {
       guardianState = setup.Enabled ? txt::Stopped : txt::Disabled;
     }
   }
-  ui::UpdateText(lblGuardianState, guardianState);
+  shownGuardianState_.Show(lblGuardianState, guardianState);
 
   std::wstring serverState;
   if (Installation().Found()) {
@@ -83,12 +83,12 @@ void TStartPage::RefreshServerState() {
     } else {
       serverState = txt::Stopped;
     }
-    ui::UpdateText(btnStartStop, running ? txt::ButtonStop : txt::ButtonStart);
+    shownStartStop_.Show(btnStartStop, running ? txt::ButtonStop : txt::ButtonStart);
   } else {
-    ui::UpdateText(btnStartStop, txt::ButtonVoid);
+    shownStartStop_.Show(btnStartStop, txt::ButtonVoid);
     serverState = txt::NotInstalled;
   }
-  ui::UpdateText(lblServerState, serverState);
+  shownServerState_.Show(lblServerState, serverState);
 
   running_ = running;
   const bool admin = CanAdminister();

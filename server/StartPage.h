@@ -12,6 +12,7 @@
 #include "server/Installation.h"
 #include "server/Probes.h"
 #include "server/uService.h"
+#include "shell/Controls.h"
 #include "shell/Page.h"
 
 namespace vantrel {
@@ -137,6 +138,7 @@ class TStartPage final : public TPage {
        lblDependentServices = nullptr, cbxAutostart = nullptr, cbxService = nullptr,
        cbxGuardian = nullptr, btnStartStop = nullptr, btnRestartElevated = nullptr, attachmentsTitle_ = nullptr,
        lblAttachments = nullptr, attachmentsTip_ = nullptr;
+  ui::TShownText shownGuardianState_, shownServerState_, shownStartStop_;
 };
 
 }  // namespace vantrel

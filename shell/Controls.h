@@ -37,6 +37,22 @@ void SetText(HWND control, const std::wstring& text);
 // Writes the text only when it differs: a write repaints (and for edits notifies) even when
 // nothing changed, and the status labels are set every second.
 void UpdateText(HWND control, const std::wstring& text);
+// The text a refreshed control was last given, for controls only one refresh writes: comparing
+// with it asks the control nothing (asking is a round of window messages, each through the
+// window system's server under Wine, every second for the life of the program).
+class TShownText {
+ public:
+  void Show(HWND control, const std::wstring& text) {
+    if (control == control_ && text == shown_) return;
+    SetWindowTextW(control, text.c_str());
+    control_ = control;
+    shown_ = text;
+  }
+
+ private:
+  HWND control_ = nullptr;
+  std::wstring shown_;
+};
 bool IsChecked(HWND checkBox);
 // Sets the check mark only: no click handling runs.
 void SetChecked(HWND checkBox, bool checked);

@@ -24,6 +24,10 @@ struct Services : IServiceControl {
   bool canControl = true;
   bool failSetup = false;
   std::vector<std::wstring> calls;
+  bool pushed = false;  // every followed service's state is told by the system
+  std::function<void()> changed;
+  void Follow(std::vector<std::wstring>, std::function<void()> told) override { changed = std::move(told); }
+  bool Pushed() const override { return pushed; }
 
   std::wstring SystemDirectory() override { return L"C:\\windows\\system32"; }
   bool CanControlServices() override { return canControl; }
@@ -78,6 +82,14 @@ struct Probes : ISystemProbes {
   std::vector<std::wstring> closed;
   std::set<std::wstring> staying;  // windows that take WM_CLOSE and stay (a server asking first)
   bool elevatable = false;  // a limited administrator token
+  bool followsWindows = false;  // the system tells when a server's window comes or goes
+  std::vector<std::wstring> followedClasses;
+  std::function<void()> windowsChanged;
+  bool FollowWindows(std::vector<std::wstring> classes, std::function<void()> told) override {
+    followedClasses = std::move(classes);
+    windowsChanged = std::move(told);
+    return followsWindows;
+  }
   bool IsWindowsNT() override { return nt; }
   bool UserCanBeElevated() override { return elevatable; }
   // Windows of other installations' programs, by root folder: seen by class, never ours.

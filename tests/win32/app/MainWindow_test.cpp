@@ -80,13 +80,62 @@ TEST_F(MainWindow, StatusFollowsWindowsAndServices) {
   EXPECT_EQ(Text(Ctl(*form, idStartStop)), L"Durdur");
 }
 
-TEST_F(MainWindow, FailedRefreshStopsTheTimerForGoodAndReportsOnce) {
+// What the system tells reaches the page at once; hidden in the notification area with every
+// change told, the status timer wakes only for the connections. Shown, or with anything that
+// must be asked for, it runs each second.
+TEST_F(MainWindow, WhatTheSystemTellsShowsAtOnceAndHiddenTheTimerWakesOnlyForTheConnections) {
+  probes.followsWindows = true;
   Create();
-  services.failSetup = true;
+  ShowWindow(form->Handle(), SW_SHOW);
+  EXPECT_EQ(probes.followedClasses, (std::vector<std::wstring>{L"FB_Server", L"FB_Guard"}));
+  ASSERT_TRUE(probes.windowsChanged && services.changed);
+  probes.windows = {L"FB_Server"};
+  probes.windowsChanged();
+  EXPECT_EQ(Text(Ctl(*form, idServerState)), L"Uygulama olarak çalışıyor");
+  probes.windows.clear();
+  services.states[L"FirebirdServerDefaultInstance"] = ServiceRunning;
+  services.changed();
+  EXPECT_EQ(Text(Ctl(*form, idServerState)), L"Servis olarak çalışıyor");
+
+  const unsigned second = 1000, connections = 10000;
+  EXPECT_EQ(form->RefreshInterval(), second);  // shown
+  ShowWindow(form->Handle(), SW_HIDE);
+  EXPECT_EQ(form->RefreshInterval(), second);  // the services are not pushed yet
+  services.pushed = true;
+  services.changed();
+  EXPECT_EQ(form->RefreshInterval(), connections);
   form->TimerTimer();
-  EXPECT_FALSE(form->TimerEnabled());
-  ASSERT_EQ(dialogs.errors.size(), 1u);
-  EXPECT_EQ(dialogs.errors[0].rfind(L"System Error.  Code: 5.\r\n", 0), 0u);
+  EXPECT_EQ(form->RefreshInterval(), connections);
+  ShowWindow(form->Handle(), SW_SHOW);
+  EXPECT_EQ(form->RefreshInterval(), second);
+
+  // Without window events the server's windows are asked for each second, hidden too.
+  probes.followsWindows = false;
+  form->DiscoverInstallation();
+  ShowWindow(form->Handle(), SW_HIDE);
+  EXPECT_EQ(form->RefreshInterval(), second);
+}
+
+// Whether the timer or a change told by the system meets the failure first.
+TEST_F(MainWindow, FailedRefreshStopsTheTimerForGoodAndReportsOnce) {
+  for (const bool toldFirst : {false, true}) {
+    SCOPED_TRACE(toldFirst ? "told first" : "timer first");
+    form.reset();  // a window going lets go of what it followed
+    services.failSetup = false;
+    dialogs.errors.clear();
+    Create();
+    ASSERT_TRUE(services.changed && probes.windowsChanged);
+    services.failSetup = true;
+    if (toldFirst)
+      services.changed();
+    else
+      form->TimerTimer();
+    EXPECT_FALSE(form->TimerEnabled());
+    probes.windowsChanged();  // read no more
+    services.changed();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0].rfind(L"System Error.  Code: 5.\r\n", 0), 0u);
+  }
 }
 
 TEST_F(MainWindow, PendingChangesAreSharedByThePages) {

@@ -647,5 +647,24 @@ TEST_F(PushedServices, AStartAndAStopMadeElsewhereReachTheStartPageWithoutTheTim
   form.reset();
 }
 
+// A server run as an application elsewhere reaches the start page by its window's creation and
+// its program's end alone, with the status timer off.
+using FollowedWindows = RootChange;
+TEST_F(FollowedWindows, AServerStartedAndEndedElsewhereReachesTheStartPageWithoutTheTimer) {
+  Open(real);
+  form->SetTimerEnabled(false);
+  const auto limit = std::chrono::seconds(60);  // for a loaded machine; the changes come at once
+  auto serverState = [&] { return ui::GetText(Ctl(*form, idServerState)); };
+  ASSERT_EQ(serverState(), L"Durduruldu");
+
+  simt::ChildProcess server = simt::ChildProcess::Start(OldBin(L"ibserver.exe") + L" -a", oldRoot.Root());
+  EXPECT_TRUE(simt::PumpUntil([&] { return serverState() == L"Uygulama olarak çalışıyor"; }, limit))
+      << ToUtf8(serverState());
+  simt::EndWindowsOfClass(L"IB_Server");
+  EXPECT_TRUE(simt::PumpUntil([&] { return serverState() == L"Durduruldu"; }, limit)) << ToUtf8(serverState());
+  EXPECT_FALSE(form->TimerEnabled());
+  form.reset();
+}
+
 }  // namespace
 }  // namespace vantrel
