@@ -284,6 +284,7 @@ void TfrmMain::DiscoverInstallation() {
   about_.SetTitle(VersionText(ProgramFilePath()));
   aliasFile_.Settings().SetDefaultPath(ToAnsi(IncludeTrailingDelimiter(ProgramFolder()) + L"Data\\"));
 
+  const TOneLook look(platform_.services);  // the listing answers for the services it read
   const std::wstring root = ReadRootDirectory();
   installations_ = DiscoverInstallations(platform_.services, root);
   if (!installations_.empty()) {

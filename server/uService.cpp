@@ -83,14 +83,15 @@ class TServiceControl : public IServiceControl {
   }
 
   ServiceState QueryServiceState(const std::wstring& name) override {
-    ScHandle service = OpenForReading(name, SERVICE_QUERY_STATUS);
-    SERVICE_STATUS status{};
-    if (!service || !QueryServiceStatus(service.Get(), &status)) return ServiceStateUnknown;
-    return static_cast<ServiceState>(status.dwCurrentState);
+    if (const TKept* kept = KeptOf(name)) return kept->state;
+    const ServiceState state = ReadState(name);
+    Keep(name, state, std::nullopt);
+    return state;
   }
 
   ServiceState StartServiceAndWait(const std::wstring& name) override {
-    ServiceState state = QueryServiceState(name);
+    TForget changing(kept_);
+    ServiceState state = ReadState(name);
     if (state != ServiceStopped) return state;
     ShowHourglass();
     DefaultCursorAtEnd cursor;
@@ -102,7 +103,8 @@ class TServiceControl : public IServiceControl {
   }
 
   ServiceState StopServiceAndWait(const std::wstring& name) override {
-    ServiceState state = QueryServiceState(name);
+    TForget changing(kept_);
+    ServiceState state = ReadState(name);
     if (state != ServiceRunning) return state;
     ShowHourglass();
     DefaultCursorAtEnd cursor;
@@ -116,21 +118,25 @@ class TServiceControl : public IServiceControl {
 
   ServiceSetup QueryServiceSetup(const std::wstring& name) override {
     DefaultCursorAtEnd cursor;
-    ServiceSetup setup;
+    if (const TKept* kept = KeptOf(name); kept && kept->setup) return *kept->setup;
     ScHandle service = OpenForReading(name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
-    if (!service) return setup;
+    if (!service) {
+      Keep(name, ServiceStateUnknown, ServiceSetup{});
+      return {};
+    }
     std::vector<std::uint64_t> config;
     if (!ReadServiceConfig(service, config)) RaiseLastOSError();
-    if (AsConfig(config).lpDisplayName) setup.DisplayName = AsConfig(config).lpDisplayName;
-    StartTypeToFlags(AsConfig(config).dwStartType, setup.Enabled, setup.Automatic);
     SERVICE_STATUS status{};
     if (!QueryServiceStatus(service.Get(), &status)) RaiseLastOSError();
-    setup.Running = status.dwCurrentState == SERVICE_RUNNING;
+    const ServiceState state = static_cast<ServiceState>(status.dwCurrentState);
+    const ServiceSetup setup = SetupOf(AsConfig(config), state);
+    Keep(name, state, setup);
     return setup;
   }
 
   bool SetServiceStartType(const std::wstring& name, bool enabled, bool automatic) override {
     DefaultCursorAtEnd cursor;
+    TForget changing(kept_);
     ScHandle manager = OpenManager(SC_MANAGER_ALL_ACCESS);
     ScHandle service = OpenNamedService(manager, name, SERVICE_QUERY_CONFIG | SERVICE_CHANGE_CONFIG);
     if (!service) return false;
@@ -186,6 +192,8 @@ class TServiceControl : public IServiceControl {
         if (!service || !ReadServiceConfig(service, config)) continue;
         const wchar_t* path = AsConfig(config).lpBinaryPathName;
         found.push_back({name, path ? path : L""});
+        const auto state = static_cast<ServiceState>(records[i].ServiceStatusProcess.dwCurrentState);
+        Keep(name, state, SetupOf(AsConfig(config), state));
       }
       if (done) break;
       if (ConnectionLost(error) && buffer.empty() && !std::exchange(reconnected, true)) {
@@ -202,6 +210,14 @@ class TServiceControl : public IServiceControl {
     return found;
   }
 
+  void KeepAnswers(bool keep) override {
+    keepers_ += keep ? 1 : -1;
+    if (keepers_ <= 0) {
+      keepers_ = 0;
+      kept_.clear();
+    }
+  }
+
  private:
   // Reading goes through one kept connection: opening the manager is by far the most expensive
   // step of a status read. Service handles are never kept, so nothing here holds up the removal
@@ -213,6 +229,52 @@ class TServiceControl : public IServiceControl {
       readConnection_ = ScHandle(nullptr);
     }
     return ScHandle(nullptr);
+  }
+
+  struct TKept {
+    ServiceState state = ServiceStateUnknown;
+    std::optional<ServiceSetup> setup;
+  };
+  using TKeptAnswers = std::map<std::wstring, TKept>;
+
+  // A change forgets what was kept, before it is made and after.
+  struct TForget {
+    explicit TForget(TKeptAnswers& kept) : kept(kept) { kept.clear(); }
+    ~TForget() { kept.clear(); }
+    TKeptAnswers& kept;
+  };
+
+  ServiceState ReadState(const std::wstring& name) {
+    ScHandle service = OpenForReading(name, SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status{};
+    if (!service || !QueryServiceStatus(service.Get(), &status)) return ServiceStateUnknown;
+    return static_cast<ServiceState>(status.dwCurrentState);
+  }
+
+  static ServiceSetup SetupOf(const QUERY_SERVICE_CONFIGW& config, ServiceState state) {
+    ServiceSetup setup;
+    if (config.lpDisplayName) setup.DisplayName = config.lpDisplayName;
+    StartTypeToFlags(config.dwStartType, setup.Enabled, setup.Automatic);
+    setup.Running = state == ServiceRunning;
+    return setup;
+  }
+
+  // Service names do not differ by case.
+  static std::wstring KeyOf(std::wstring name) {
+    CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+  }
+
+  const TKept* KeptOf(const std::wstring& name) const {
+    const auto found = kept_.find(KeyOf(name));
+    return found == kept_.end() ? nullptr : &found->second;
+  }
+
+  void Keep(const std::wstring& name, ServiceState state, std::optional<ServiceSetup> setup) {
+    if (keepers_ == 0) return;
+    TKept& kept = kept_[KeyOf(name)];
+    kept.state = state;
+    if (setup) kept.setup = std::move(setup);
   }
 
   const ScHandle& ReadConnection() {
@@ -228,13 +290,15 @@ class TServiceControl : public IServiceControl {
   ISystemProbes& waits_;
   ScHandle readConnection_{nullptr};
   std::optional<bool> mayControl_;
+  int keepers_ = 0;
+  TKeptAnswers kept_;
 
   // Up to PollCount reads, one per interval, ending early at the wanted state.
   ServiceState WaitForState(const std::wstring& name, ServiceState wanted) {
     ServiceState state = ServiceStateUnknown;
     for (int poll = 0; poll < PollCount; ++poll) {
       waits_.Sleep(PollIntervalMs);
-      state = QueryServiceState(name);
+      state = ReadState(name);
       if (state == wanted) break;
     }
     return state;
@@ -346,6 +410,7 @@ class TFollowingServiceControl final : public IServiceControl {
   std::vector<TServiceCommandLine> ListServices(const std::wstring& prefix) override {
     return inner_->ListServices(prefix);
   }
+  void KeepAnswers(bool keep) override { inner_->KeepAnswers(keep); }
 
   LRESULT WindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg != WM_SERVICES_CHANGED) return DefWindowProcW(hwnd, msg, wp, lp);

@@ -72,12 +72,30 @@ class IServiceControl {
   // registered command line; empty when the manager cannot be asked.
   virtual std::vector<TServiceCommandLine> ListServices(const std::wstring& prefix) = 0;
 
+  // While kept (see TOneLook), each service is read once: later questions about it are answered
+  // from the first reading, or from the listing that read it. Any change made through this
+  // control forgets them.
+  virtual void KeepAnswers(bool keep) {}
+
   // The services whose changes the caller wants told: changed runs on the calling thread after
   // each. While the system pushes their state, QueryServiceState and QueryServiceSetup answer for
   // them from what it pushed instead of asking. By default nothing is pushed and all is asked.
   virtual void Follow(std::vector<std::wstring> names, std::function<void()> changed) {}
   // Every followed service's state arrives by notification (none is asked for any more).
   virtual bool Pushed() const { return false; }
+};
+
+// One look at the system, such as the start: the several parts that ask about the same services
+// (is the guardian there, its state, the startup settings) cost one reading of each.
+class TOneLook {
+ public:
+  explicit TOneLook(IServiceControl& services) : services_(services) { services_.KeepAnswers(true); }
+  ~TOneLook() { services_.KeepAnswers(false); }
+  TOneLook(const TOneLook&) = delete;
+  TOneLook& operator=(const TOneLook&) = delete;
+
+ private:
+  IServiceControl& services_;
 };
 
 // The real service control manager (Windows only).

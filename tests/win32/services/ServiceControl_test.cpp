@@ -265,6 +265,32 @@ TEST_F(ServiceControlTest, ReadsHoldNothingThatKeepsARemovedServiceFromBeingRegi
   DeleteService(again.Get());
 }
 
+// Within one look each service is read once: the listing's reading answers for it, so a change
+// made elsewhere shows after the look; a change made through the control is read afresh.
+TEST_F(ServiceControlTest, WithinOneLookEachServiceIsReadOnce) {
+  auto service = InstallTestService(L"normal");
+  ASSERT_TRUE(service->Created());
+  const std::wstring& name = service->Name();
+  std::unique_ptr<IServiceControl> elsewhere = CreateServiceControl(waits_);
+  {
+    const TOneLook look(*control_);
+    ASSERT_EQ(control_->ListServices(name).size(), 1u);
+    ASSERT_EQ(elsewhere->StartServiceAndWait(name), ServiceRunning);
+    EXPECT_EQ(control_->QueryServiceState(name), ServiceStopped);
+    const ServiceSetup listed = control_->QueryServiceSetup(name);
+    EXPECT_FALSE(listed.Running);
+    EXPECT_EQ(listed.DisplayName, service->DisplayName());
+    EXPECT_TRUE(listed.Enabled);
+
+    EXPECT_EQ(control_->StopServiceAndWait(name), ServiceStopped);
+    ASSERT_EQ(elsewhere->StartServiceAndWait(name), ServiceRunning);
+    EXPECT_TRUE(control_->QueryServiceSetup(name).Running) << "read afresh after the stop";
+    ASSERT_EQ(elsewhere->StopServiceAndWait(name), ServiceStopped);
+    EXPECT_EQ(control_->QueryServiceState(name), ServiceRunning) << "kept from that reading";
+  }
+  EXPECT_EQ(control_->QueryServiceState(name), ServiceStopped);
+}
+
 TEST_F(ServiceControlTest, StartRefusedByTheManagerGivesUnknownAndLeavesTheServiceStopped) {
   auto service = InstallTestService(L"normal", SERVICE_DISABLED);
   ASSERT_TRUE(service->Created());
