@@ -59,7 +59,7 @@ TFigures Figures(std::vector<double> v) {
 
 // The three programs in turn, round after round, so that a machine's changing load falls on all.
 int main() {
-  const int rounds = 9;
+  const int rounds = 15;
   struct TProgram {
     const wchar_t* file;
     const wchar_t* windowClass;
