@@ -266,6 +266,7 @@ class TServiceControl : public IServiceControl {
   }
 
   const TKept* KeptOf(const std::wstring& name) const {
+    if (kept_.empty()) return nullptr;  // outside a look: no folded copy of the name per refresh
     const auto found = kept_.find(KeyOf(name));
     return found == kept_.end() ? nullptr : &found->second;
   }
